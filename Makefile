@@ -1,0 +1,41 @@
+# Top-level jobs. `make test` is what CI runs; every job installs what is missing first.
+JOBS ?= 2
+
+.PHONY: all deps build test test-linux test-asan test-win32 bench clean
+
+all: build
+
+deps:
+	bash tools/install-deps.sh
+
+build: deps
+	cmake --preset linux
+	cmake --build --preset linux -j$(JOBS)
+
+# Every suite: native unit tests, the same under ASan and UBSan, and the Windows build under Wine.
+test: deps
+	bash tools/run-tests.sh
+
+test-linux: deps
+	bash tools/run-tests.sh linux
+
+test-asan: deps
+	bash tools/run-tests.sh linux-asan
+
+test-win32: deps
+	bash tools/run-tests.sh win32
+
+bench: build
+	./build/linux/bench/zrv5_bench
+
+clean:
+	rm -rf build out dist
+
+# The main job: with $DISPLAY, zrv5 on that display; without, the demo on Xvfb (screenshots in out/demo/).
+.PHONY: run windows
+run: build
+	bash tools/run.sh
+
+# The Windows package: dist/zrv5-win32/ and dist/zrv5-win32.zip.
+windows: deps
+	bash tools/package-windows.sh
