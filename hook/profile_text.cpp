@@ -1,0 +1,45 @@
+// The decimal texts of the shared profile: numbers and window handles written, the exit request
+// read. Portable core: no OS header.
+#include "hook/profile_text.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "shell/settings_text.h"
+
+namespace {
+
+constexpr std::uint32_t LOW_32_BITS = 0xFFFFFFFFu;
+constexpr std::uint32_t SIGN_BIT = 0x80000000u;
+constexpr std::int32_t EXIT_VALUE = 1;
+
+// Returns the 32 bits read as two's complement, without the implementation-defined conversion of
+// an out-of-range unsigned value.
+std::int32_t as_signed(std::uint32_t bits) {
+    if ((bits & SIGN_BIT) == 0) {
+        return static_cast<std::int32_t>(bits);
+    }
+    return std::numeric_limits<std::int32_t>::min() + static_cast<std::int32_t>(bits & ~SIGN_BIT);
+}
+
+}  // namespace
+
+std::string decimal_text(std::int32_t value) {
+    return std::to_string(value);
+}
+
+std::string handle_text(std::uintptr_t handle_value) {
+    // Handles are published as the 32-bit value the companion library reads back; on a 64-bit
+    // build the high half is dropped. A mask, not a shift, so the 32-bit build has no shift by
+    // the type's width.
+    const std::uint32_t low_bits = static_cast<std::uint32_t>(handle_value & LOW_32_BITS);
+    return decimal_text(as_signed(low_bits));
+}
+
+bool exit_requested(const char* text) {
+    if (text == nullptr) {
+        return false;
+    }
+    return decimal_to_int(text) == EXIT_VALUE;
+}

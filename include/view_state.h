@@ -1,0 +1,55 @@
+// ViewState: the one process-wide state record, owned by the GUI thread.
+// Portable core: no OS header.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/handles.h"
+#include "render/pixel.h"
+#include "render/surface.h"
+
+// The cursor image the tick draws and its hot spot, always from the same grab (or the arrow).
+struct CursorRecord {
+    CursorImage image = nullptr;
+    std::int32_t hot_x = 0;
+    std::int32_t hot_y = 0;
+};
+
+// Each field is written by one part of the system (start-up, the pick, the layout, the cursor
+// grab) and read by the frame tick; the start values are those the process begins with.
+struct ViewState {
+    // Start-up.
+    LayeredAttributesOp layered_attributes = nullptr;
+    std::int32_t SW = 0;  // screen width, measured once at start-up
+    std::int32_t SH = 0;  // screen height
+    BlendPairFn blend_pair = nullptr;
+    BlendQuadFn blend_quad = nullptr;
+    std::int32_t timer_period = 100;  // the `time` setting; doubled in the blended mode
+    std::int32_t mouse_trs = 3;       // cursor mode
+    std::int32_t stretch = 0;         // the setting, then the effective mode chosen by the layout
+
+    // The pick.
+    bool pick_armed = true;
+    WindowHandle target;
+    std::int32_t W = 640;  // capture width, always even after the pick
+    std::int32_t H = 480;  // capture height
+
+    // The layout.
+    std::int32_t scale = 0;
+    std::int32_t offset_x = 0;
+    std::int32_t offset_y = 0;
+    std::int32_t fit_w = 0;
+    std::int32_t fit_h = 0;
+    Surface capture_source;
+    Surface upscale;
+
+    // The cursor image and its hot spot, read and written only through cursor/handover.h, which
+    // guards them against a grab thread that finishes late.
+    CursorRecord cursor;
+
+    // The code the destruction handling posts with the quit message: 1 after a refused pick.
+    std::int32_t exit_code = 0;
+};
+
+// The one process-wide instance, defined by the shell and reset at every start.
+extern ViewState view_state;

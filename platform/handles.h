@@ -1,0 +1,27 @@
+// Opaque handle types the core passes back and forth through the platform seam without looking
+// inside. Each backend gives them meaning; the core only stores, compares and hands them back.
+#pragma once
+
+#include <cstdint>
+
+// A window of the window system. The value is the platform's own handle or id; 0 is "none".
+struct WindowHandle {
+    std::uintptr_t value = 0;
+    explicit operator bool() const { return value != 0; }
+    friend bool operator==(WindowHandle a, WindowHandle b) { return a.value == b.value; }
+    friend bool operator!=(WindowHandle a, WindowHandle b) { return a.value != b.value; }
+};
+
+struct PlatformDrawContext;
+struct PlatformBitmap;
+struct PlatformCursorImage;
+struct PlatformLayeredOp;
+
+// A drawing context: a window's client area, the whole screen, or a memory context of a surface.
+using DrawContext = PlatformDrawContext*;
+// A bitmap that owns a surface's pixel memory.
+using BitmapHandle = PlatformBitmap*;
+// A cursor or icon image that can be drawn.
+using CursorImage = PlatformCursorImage*;
+// The layered-attributes operation, resolved at start-up; null when the platform lacks it.
+using LayeredAttributesOp = PlatformLayeredOp*;

@@ -1,0 +1,121 @@
+// The blended fractional upscaler, written plainly: it calls the kernels through the slots and is
+// the definition of the right answer for any faster variant.
+// Portable core: no OS header.
+#include "render/upscale.h"
+
+#include <cstddef>
+
+namespace {
+
+constexpr std::int32_t SCALE_THREE_HALVES = 3;
+constexpr std::int32_t SCALE_FIVE_HALVES = 5;
+
+// The four source pixels of a 2x2 block: pNM is storage row sy + N, column sx + M.
+struct SourceBlock {
+    Pixel p00;
+    Pixel p01;
+    Pixel p10;
+    Pixel p11;
+};
+
+// The five blended values of a block; at scale 5 each edge blend is stored twice but made once.
+struct BlockBlends {
+    Pixel row_sy;            // blend_pair(p00, p01)
+    Pixel row_sy_plus_1;     // blend_pair(p10, p11)
+    Pixel column_sx;         // blend_pair(p00, p10)
+    Pixel column_sx_plus_1;  // blend_pair(p01, p11)
+    Pixel centre;            // blend_quad(p00, p10, p01, p11)
+};
+
+// Returns whether both surfaces have pixel memory and are large enough for a W x H source and its
+// enlargement by k/2; the products are formed in 64 bits so no size can overflow them.
+bool surfaces_fit(const Surface& source, const Surface& upscaled, std::int32_t W, std::int32_t H,
+                  std::int32_t k) {
+    if (source.pixels == nullptr || upscaled.pixels == nullptr) {
+        return false;
+    }
+    const std::int64_t upscaled_width = std::int64_t{k} * W / 2;
+    const std::int64_t upscaled_height = std::int64_t{k} * H / 2;
+    return source.width >= W && source.height >= H && upscaled.width >= upscaled_width &&
+           upscaled.height >= upscaled_height;
+}
+
+// Writes the three pixels of one destination row of a scale-3 block.
+void fill_row_3(Pixel* row, Pixel left, Pixel middle, Pixel right) {
+    row[0] = left;
+    row[1] = middle;
+    row[2] = right;
+}
+
+// Writes the five pixels of one destination row of a scale-5 block: the outer values doubled.
+void fill_row_5(Pixel* row, Pixel left, Pixel middle, Pixel right) {
+    row[0] = left;
+    row[1] = left;
+    row[2] = middle;
+    row[3] = right;
+    row[4] = right;
+}
+
+// Writes a 3x3 destination block whose first storage row starts at `corner`.
+void write_block_3(Pixel* corner, std::ptrdiff_t stride, const SourceBlock& s,
+                   const BlockBlends& b) {
+    fill_row_3(corner, s.p00, b.row_sy, s.p01);
+    fill_row_3(corner + stride, b.column_sx, b.centre, b.column_sx_plus_1);
+    fill_row_3(corner + 2 * stride, s.p10, b.row_sy_plus_1, s.p11);
+}
+
+// Writes a 5x5 destination block: the 3x3 block with its first and last rows and columns doubled.
+void write_block_5(Pixel* corner, std::ptrdiff_t stride, const SourceBlock& s,
+                   const BlockBlends& b) {
+    fill_row_5(corner, s.p00, b.row_sy, s.p01);
+    fill_row_5(corner + stride, s.p00, b.row_sy, s.p01);
+    fill_row_5(corner + 2 * stride, b.column_sx, b.centre, b.column_sx_plus_1);
+    fill_row_5(corner + 3 * stride, s.p10, b.row_sy_plus_1, s.p11);
+    fill_row_5(corner + 4 * stride, s.p10, b.row_sy_plus_1, s.p11);
+}
+
+}  // namespace
+
+void upscale_blended(const Surface& source, const Surface& upscaled, std::int32_t W, std::int32_t H,
+                     std::int32_t scale, BlendPairFn blend_pair, BlendQuadFn blend_quad) {
+    if (scale != SCALE_THREE_HALVES && scale != SCALE_FIVE_HALVES) {
+        return;
+    }
+    // Empty slots would be a start-up fault; drawing nothing beats calling through null.
+    if (blend_pair == nullptr || blend_quad == nullptr) {
+        return;
+    }
+    if (W <= 0 || H <= 0 || !surfaces_fit(source, upscaled, W, H, scale)) {
+        return;
+    }
+    const std::int32_t k = scale;
+    const std::ptrdiff_t source_stride = source.width;
+    const std::ptrdiff_t upscaled_stride = upscaled.width;
+
+    // The bounds sy < H - 1 and sx < W - 1 equal sy < H and sx < W for the even sizes the pick
+    // makes, and keep an odd size from reading a row or column past the capture. For even sy and
+    // sx, k * (sy / 2) is the block's first destination row k * sy / 2 without forming the larger
+    // product, so it stays within the checked upscaled size.
+    for (std::int32_t sy = 0; sy < H - 1; sy += 2) {
+        const Pixel* row_sy = source.pixels + sy * source_stride;
+        const Pixel* row_sy_plus_1 = row_sy + source_stride;
+        Pixel* destination_row = upscaled.pixels + std::ptrdiff_t{k} * (sy / 2) * upscaled_stride;
+        for (std::int32_t sx = 0; sx < W - 1; sx += 2) {
+            const SourceBlock s{row_sy[sx], row_sy[sx + 1], row_sy_plus_1[sx],
+                                row_sy_plus_1[sx + 1]};
+            BlockBlends b{};
+            b.row_sy = blend_pair(s.p00, s.p01);
+            b.row_sy_plus_1 = blend_pair(s.p10, s.p11);
+            b.column_sx = blend_pair(s.p00, s.p10);
+            b.column_sx_plus_1 = blend_pair(s.p01, s.p11);
+            b.centre = blend_quad(s.p00, s.p10, s.p01, s.p11);
+
+            Pixel* corner = destination_row + std::ptrdiff_t{k} * (sx / 2);
+            if (k == SCALE_THREE_HALVES) {
+                write_block_3(corner, upscaled_stride, s, b);
+            } else {
+                write_block_5(corner, upscaled_stride, s, b);
+            }
+        }
+    }
+}
