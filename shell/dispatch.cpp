@@ -1,0 +1,40 @@
+// The overlay's window procedure: creation takes the capture, a left-button release is the pick,
+// a timer message is a frame, destruction (or a quit sent straight here) ends the view.
+// Portable core: no OS header.
+#include "hook/mouse_hook.h"
+#include "include/view_state.h"
+#include "platform/platform.h"
+#include "render/tick.h"
+#include "view/pick.h"
+
+namespace {
+
+// Stops the frame timer, tells the companion library and posts the quit message that ends the loop.
+void end_view(WindowHandle overlay) {
+    platform_kill_timer(overlay, FRAME_TIMER_ID);
+    MyEndHook();
+    platform_post_quit(view_state.exit_code);
+}
+
+}  // namespace
+
+std::intptr_t overlay_window_procedure(WindowHandle window, std::uint32_t message,
+                                       std::uintptr_t first, std::intptr_t second) {
+    switch (message) {
+    case MSG_CREATE:
+        // The next left-button release anywhere on the screen comes here: that is the pick.
+        platform_set_capture(window);
+        return 0;
+    case MSG_DESTROY:
+    case MSG_QUIT:
+        end_view(window);
+        return platform_default_procedure(window, message, first, second);
+    case MSG_TIMER:
+        // Every timer message draws a frame, whatever its identifier; only timer 1 is started.
+        return frame_tick(window);
+    case MSG_LBUTTONUP:
+        return pick_target(window, second);
+    default:
+        return platform_default_procedure(window, message, first, second);
+    }
+}

@@ -1,0 +1,219 @@
+// Whole frames against the recording test platform: each stretch mode pixel for pixel, the bands,
+// the exit poll and what a tick does when its surfaces or its target are missing.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "include/view_state.h"
+#include "render/kernels.h"
+#include "render/upscale.h"
+#include "support/scenario.h"
+
+namespace {
+
+using TickTest = SystemTest;
+
+// Runs a view of a patterned target with the given settings for one tick, then quits.
+void run_one_tick(TestPlatform& tp, Rect client, const char* stretch, const char* smoothness = "0") {
+    set_setting(tp, "stretch", stretch);
+    set_setting(tp, "smoothness", smoothness);
+    add_patterned_target(tp, client);
+    tp.pointer = Point{client.x, client.y};
+    tp.queue_click(centre_of(client));
+    tp.queue_ticks(1);
+    tp.queue_quit(0);
+    EXPECT_EQ(tp.run_system(), 0);
+}
+
+// Returns the blended enlargement of the W x H pattern as the overlay must show it, top row first,
+// computed from a bottom-up copy of the pattern through the upscaler and the given kernels.
+std::vector<Pixel> blended_reference(std::int32_t W, std::int32_t H, std::int32_t k,
+                                     KernelSlots kernels) {
+    std::vector<Pixel> source(static_cast<std::size_t>(W * H));
+    for (std::int32_t y = 0; y < H; ++y) {
+        for (std::int32_t x = 0; x < W; ++x) {
+            source[static_cast<std::size_t>((H - 1 - y) * W + x)] = pattern_pixel(x, y);
+        }
+    }
+    const std::int32_t UW = k * W / 2;
+    const std::int32_t UH = k * H / 2;
+    std::vector<Pixel> upscaled(static_cast<std::size_t>(UW * UH));
+    Surface from;
+    from.pixels = source.data();
+    from.width = W;
+    from.height = H;
+    Surface to;
+    to.pixels = upscaled.data();
+    to.width = UW;
+    to.height = UH;
+    upscale_blended(from, to, W, H, k, kernels.blend_pair, kernels.blend_quad);
+    std::vector<Pixel> top_down(upscaled.size());
+    for (std::int32_t y = 0; y < UH; ++y) {
+        for (std::int32_t x = 0; x < UW; ++x) {
+            top_down[static_cast<std::size_t>(y * UW + x)] =
+                upscaled[static_cast<std::size_t>((UH - 1 - y) * UW + x)];
+        }
+    }
+    return top_down;
+}
+
+TEST_F(TickTest, BlendedThreeHalvesFrameIsExact) {
+    run_one_tick(tp, Rect{300, 200, 800, 600}, "1", "1");
+    EXPECT_EQ(tp.count("set_timer 1 200"), 1);
+    const std::vector<Pixel> expected = blended_reference(800, 600, 3, choose_kernels(1));
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050}, [&](std::int32_t x, std::int32_t y) {
+        const std::int32_t ix = x - 100;
+        const std::int32_t iy = y - 75;
+        if (ix < 0 || iy < 0 || ix >= 1200 || iy >= 900) return Pixel{0};
+        return expected[static_cast<std::size_t>(iy * 1200 + ix)];
+    }), "");
+    // The corners of the image are the target's own corner pixels, upright.
+    EXPECT_EQ(tp.overlay_pixel(100, 75), pattern_pixel(0, 0));
+    EXPECT_EQ(tp.overlay_pixel(1299, 974), pattern_pixel(799, 599));
+    EXPECT_EQ(tp.check_order({"copy memory1 0 0 <- screen 300 200", "copy overlay 100 75 <- memory2 0 0",
+                              "fill_black overlay 0 0 100 1050"}),
+              "");
+}
+
+TEST_F(TickTest, BlendedFiveHalvesFrameFillsTheScreenWithoutBands) {
+    run_one_tick(tp, Rect{0, 0, 560, 420}, "1", "0");
+    const std::vector<Pixel> expected = blended_reference(560, 420, 5, choose_kernels(0));
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050}, [&](std::int32_t x, std::int32_t y) {
+        return expected[static_cast<std::size_t>(y * 1400 + x)];
+    }), "");
+    EXPECT_EQ(tp.count("fill_black"), 0);
+}
+
+TEST_F(TickTest, AspectFitImageBandsAndTheRowBetween) {
+    run_one_tick(tp, Rect{100, 100, 640, 400}, "2");
+    EXPECT_EQ(view_state.fit_w, 1400);
+    EXPECT_EQ(view_state.fit_h, 875);
+    EXPECT_EQ(tp.entries("fill_black"),
+              (std::vector<std::string>{"fill_black overlay 0 0 1400 87", "fill_black overlay 0 963 1400 87"}));
+    // Rows 87 to 961 hold the image, each destination pixel repeating one source pixel; row 962
+    // belongs to neither the image nor a band and keeps the window's black.
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 87, 1400, 875}, [](std::int32_t x, std::int32_t y) {
+        return pattern_pixel(x * 640 / 1400, (y - 87) * 400 / 875);
+    }), "");
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 962, 1400, 1}, [](std::int32_t, std::int32_t) { return Pixel{0}; }), "");
+}
+
+TEST_F(TickTest, UnpaintedRowKeepsEarlierCursorPixels) {
+    set_setting(tp, "stretch", "2");
+    set_setting(tp, "mouse_trs", "2");
+    tp.set_standard_arrow(8, 8, 0x00FF00FF, 0, 0);
+    const Rect client{100, 100, 640, 400};
+    add_patterned_target(tp, client);
+    tp.pointer = Point{100 + 320, 100 + 399};  // arrow's top-left at (700, 959): covers row 962
+    tp.queue_click(centre_of(client));
+    tp.queue_ticks(1);
+    tp.then([&] {
+        EXPECT_EQ(tp.overlay_pixel(703, 962), Pixel{0x00FF00FF});
+        tp.pointer = Point{100, 100};
+        tp.tick(1);
+    });
+    tp.queue_quit(0);
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.overlay_pixel(703, 962), Pixel{0x00FF00FF});  // neither image nor band repaints it
+    EXPECT_EQ(tp.overlay_pixel(703, 961), pattern_pixel(703 * 640 / 1400, 874 * 400 / 875));
+    EXPECT_EQ(tp.overlay_pixel(703, 963), Pixel{0});
+}
+
+TEST_F(TickTest, OnlyTheTopAndBottomBandsForAFullWidthImage) {
+    run_one_tick(tp, Rect{0, 0, 700, 400}, "2");
+    EXPECT_EQ(tp.entries("fill_black"),
+              (std::vector<std::string>{"fill_black overlay 0 0 1400 125", "fill_black overlay 0 925 1400 125"}));
+}
+
+TEST_F(TickTest, ImageWiderThanTheScreenIsCentredAndKeptWhole) {
+    // 1600 wide on 1400: scale 1 at offset -100; a band of negative width would erase the image.
+    run_one_tick(tp, Rect{-100, 0, 1600, 400}, "0");
+    EXPECT_EQ(view_state.offset_x, -100);
+    EXPECT_EQ(tp.count("fill_black overlay 0 0 -100"), 0);
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 325, 1400, 400}, [](std::int32_t x, std::int32_t y) {
+        return pattern_pixel(x + 100, y - 325);  // screen x shows client x + 100
+    }), "");
+}
+
+TEST_F(TickTest, UnknownStretchModeDrawsNothingAtAll) {
+    set_setting(tp, "mouse_trs", "2");
+    run_one_tick(tp, Rect{0, 0, 640, 480}, "3");
+    EXPECT_EQ(tp.count("stretch_copy"), 0);
+    EXPECT_EQ(tp.count("copy"), 0);
+    EXPECT_EQ(tp.count("fill_black"), 0);
+    EXPECT_EQ(tp.count("draw_cursor"), 0);
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050}, [](std::int32_t, std::int32_t) { return Pixel{0}; }), "");
+}
+
+TEST_F(TickTest, MissingSurfaceMemorySkipsTheBlendedImageButNotTheBands) {
+    tp.fail_create_bitmap = true;
+    run_one_tick(tp, Rect{0, 0, 800, 600}, "1");
+    EXPECT_EQ(tp.count("copy"), 0);
+    EXPECT_EQ(tp.count("fill_black"), 4);
+    EXPECT_EQ(tp.outstanding_contexts(), 0);
+}
+
+TEST_F(TickTest, CaptureFollowsAMovedTargetAndKeepsItsSize) {
+    const WindowHandle target = add_patterned_target(tp, Rect{200, 100, 640, 480});
+    tp.queue_click(Point{300, 200});
+    tp.queue_ticks(1);
+    tp.then([&] {
+        tp.move_window(target, Point{10, 20});
+        tp.resize_window(target, 700, 500);
+        tp.tick(1);
+    });
+    tp.queue_quit(0);
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.count("stretch_copy overlay 60 45 1280 960 <- screen 200 100 640 480"), 1);
+    EXPECT_EQ(tp.count("stretch_copy overlay 60 45 1280 960 <- screen 10 20 640 480"), 1);
+}
+
+TEST_F(TickTest, ExitRequestLetsTheTickFinishItsFrameFirst) {
+    const WindowHandle target = add_patterned_target(tp, Rect{200, 100, 640, 480});
+    tp.queue_click(Point{300, 200});
+    tp.then([&] {
+        tp.set_profile("Zarvo5", "EXIT", " 1");
+        tp.tick(1);
+    });
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.check_order({"stretch_copy", "fill_black", "release_context screen",
+                              "read_profile Zarvo5 EXIT", "destroy_window overlay", "MyEndHook",
+                              "loop ends 0"}),
+              "");
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050}, [](std::int32_t x, std::int32_t y) {
+        return whole_factor_frame(x, y, 2, Point{60, 45}, 640, 480);
+    }), "");
+    (void)target;
+}
+
+TEST_F(TickTest, TargetGoneAndExitRequestInOneTickDestroyOnce) {
+    const WindowHandle target = add_patterned_target(tp, Rect{200, 100, 640, 480});
+    tp.queue_click(Point{300, 200});
+    tp.then([&] {
+        tp.set_profile("Zarvo5", "EXIT", "1");
+        tp.destroy_window(target);
+        tp.tick(1);
+    });
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.count("MyEndHook"), 1);
+    EXPECT_EQ(tp.count("message destroy"), 1);
+    EXPECT_EQ(tp.count("destroy_window overlay"), 2);
+    EXPECT_EQ(tp.count("get_context"), 0);
+}
+
+TEST_F(TickTest, OtherExitTextsDoNotEndTheView) {
+    add_patterned_target(tp, Rect{200, 100, 640, 480});
+    tp.queue_click(Point{300, 200});
+    for (const char* text : {"2", "yes", "", "-1", "11"}) {
+        tp.then([&, text] {
+            tp.set_profile("Zarvo5", "EXIT", text);
+            tp.tick(1);
+        });
+    }
+    tp.queue_quit(0);
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.count("destroy_window"), 0);
+    EXPECT_EQ(tp.count("stretch_copy"), 5);
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// Start-up, the dispatch of the overlay's messages and every way the program ends, run against the
+// recording test platform.
+#include <gtest/gtest.h>
+
+#include "include/view_state.h"
+#include "render/kernels.h"
+#include "support/scenario.h"
+
+namespace {
+
+using StartupTest = SystemTest;
+
+TEST_F(StartupTest, StartsInOrderWithAnInvisibleOverlayHoldingTheCapture) {
+    tp.then([&] {
+        EXPECT_FALSE(tp.overlay_opaque);
+        EXPECT_EQ(tp.capture_holder, tp.overlay);
+        EXPECT_TRUE(tp.timers.empty());
+        tp.destroy_window(tp.overlay);
+    });
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.check_order({"resolve_layered_attributes", "executable_path",
+                              "read_setting C:\\games\\zrv5.ini Zarvo5 time",
+                              "read_setting C:\\games\\zrv5.ini Zarvo5 mouse_trs",
+                              "read_setting C:\\games\\zrv5.ini Zarvo5 stretch",
+                              "read_setting C:\\games\\zrv5.ini Zarvo5 smoothness", "screen_box",
+                              "register_class", "create_overlay 1400 1050", "message create",
+                              "set_capture overlay", "show_window overlay", "run_message_loop"}),
+              "");
+    EXPECT_EQ(view_state.SW, 1400);
+    EXPECT_EQ(view_state.SH, 1050);
+}
+
+TEST_F(StartupTest, SettingsTakeDefaultsAndConvertBadText) {
+    struct Case {
+        const char* time;  // nullptr: key absent
+        const char* stretch;
+        const char* smoothness;
+        std::int32_t period, stretch_mode;
+        BlendPairFn pair;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, nullptr, 100, 0, fast_average_pair},
+        {"abc", "2x", "7", 0, 2, fast_average_pair},
+        {"", "  -1", "1", 0, -1, exact_average_pair},
+        {"16", "1", "2", 16, 1, pick_darker_pair},
+        {"4294967396", "0", "3", 100, 0, pick_brighter_pair},
+    };
+    for (const Case& c : cases) {
+        tp.reset(1400, 1050);
+        if (c.time != nullptr) set_setting(tp, "time", c.time);
+        if (c.stretch != nullptr) set_setting(tp, "stretch", c.stretch);
+        if (c.smoothness != nullptr) set_setting(tp, "smoothness", c.smoothness);
+        tp.then([&] { tp.destroy_window(tp.overlay); });
+        EXPECT_EQ(tp.run_system(), 0);
+        EXPECT_EQ(view_state.timer_period, c.period) << "time " << (c.time ? c.time : "(absent)");
+        EXPECT_EQ(view_state.stretch, c.stretch_mode);
+        EXPECT_EQ(view_state.mouse_trs, 3);
+        EXPECT_EQ(view_state.blend_pair, c.pair);
+    }
+}
+
+TEST_F(StartupTest, FailedClassRegistrationReturnsZeroBeforeAnyWindow) {
+    tp.fail_register_class = true;
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.count("create_overlay"), 0);
+    EXPECT_EQ(tp.count("run_message_loop"), 0);
+    EXPECT_EQ(tp.count("MyEndHook"), 0);
+}
+
+TEST_F(StartupTest, PreviousInstanceSkipsRegistration) {
+    tp.queue_quit(0);
+    EXPECT_EQ(zrv5_main(tp.instance(), tp.previous_instance(), 5), 0);
+    EXPECT_EQ(tp.count("register_class"), 0);
+    EXPECT_EQ(tp.count("create_overlay"), 1);
+}
+
+TEST_F(StartupTest, DestructionBeforeAnyPickEndsTheHookOnceAndExitsZero) {
+    tp.then([&] { tp.destroy_window(tp.overlay); });
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.count("MySetHook"), 0);
+    EXPECT_EQ(tp.count("MyEndHook"), 1);
+    EXPECT_EQ(tp.check_order({"message destroy", "kill_timer 1", "MyEndHook", "post_quit 0",
+                              "default_procedure overlay", "loop ends 0"}),
+              "");
+}
+
+TEST_F(StartupTest, QuitPostedFromElsewhereSkipsTheDestructionHandling) {
+    add_patterned_target(tp, Rect{200, 100, 640, 480});
+    tp.queue_click(Point{300, 200});
+    tp.queue_ticks(1);
+    tp.queue_quit(42);
+    EXPECT_EQ(tp.run_system(), 42);
+    EXPECT_EQ(tp.count("MySetHook"), 1);
+    EXPECT_EQ(tp.count("kill_timer"), 0);
+    EXPECT_EQ(tp.count("MyEndHook"), 0);
+}
+
+TEST_F(StartupTest, QuitSentStraightToTheProcedureActsAsDestruction) {
+    tp.then([&] { tp.send_to_overlay(MSG_QUIT); });
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.check_order({"message quit", "kill_timer 1", "MyEndHook", "post_quit 0",
+                              "default_procedure overlay", "loop ends 0"}),
+              "");
+}
+
+TEST_F(StartupTest, OtherMessagesGoToTheDefaultHandling) {
+    tp.then([&] {
+        tp.send_to_overlay(15);
+        tp.destroy_window(tp.overlay);
+    });
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.check_order({"message 15", "default_procedure overlay 15"}), "");
+}
+
+TEST_F(StartupTest, TimerMessageBeforeThePickDestroysTheOverlay) {
+    tp.then([&] { tp.force_timer_message(7); });
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.count("get_context"), 0);
+    EXPECT_EQ(tp.count("MyEndHook"), 1);
+    EXPECT_EQ(tp.check_order({"message timer 7", "window_exists none", "destroy_window overlay",
+                              "read_profile Zarvo5 EXIT", "loop ends 0"}),
+              "");
+}
+
+}  // namespace

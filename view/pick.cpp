@@ -1,0 +1,61 @@
+// The pick. Runs at most once per process, on the GUI thread.
+// Portable core: no OS header.
+#include "view/pick.h"
+
+#include "cursor/cursor.h"
+#include "hook/companion.h"
+#include "include/view_state.h"
+#include "platform/platform.h"
+#include "view/capture_size.h"
+#include "view/placement.h"
+
+namespace {
+
+// The exit code of a process whose pick was refused.
+constexpr std::int32_t EXIT_PICK_REFUSED = 1;
+
+// Shows the error box and, once it is closed, ends the program: an overlay with no view and no
+// capture could otherwise only wait, invisible, to be destroyed from outside.
+void refuse_pick(WindowHandle overlay) {
+    platform_message_box(overlay, "ZRV5", "Error");
+    view_state.exit_code = EXIT_PICK_REFUSED;
+    platform_destroy_window(overlay);
+}
+
+}  // namespace
+
+std::intptr_t pick_target(WindowHandle overlay, std::intptr_t packed_point) {
+    ViewState& v = view_state;
+    if (!v.pick_armed) {
+        return 0;
+    }
+    v.pick_armed = false;
+    platform_release_capture();
+
+    const Point release = platform_client_to_screen(overlay, unpack_point(packed_point));
+    v.target = platform_window_from_point(release);
+    if (v.target == overlay) {
+        refuse_pick(overlay);
+        return 0;
+    }
+
+    const Box client = platform_client_box(v.target);
+    const CaptureSize size = capture_size(client.left, client.top, client.right, client.bottom);
+    // Nothing can be enlarged from a capture with no width or height (also when no window was
+    // found at the point).
+    if (size.W <= 0 || size.H <= 0) {
+        refuse_pick(overlay);
+        return 0;
+    }
+    v.W = size.W;
+    v.H = size.H;
+
+    publish_view(v.target, v.W, v.H);
+    place_view(overlay);
+    prepare_cursor_at_pick(v.mouse_trs);
+    if (v.layered_attributes != nullptr) {
+        platform_make_opaque(v.layered_attributes, overlay);
+    }
+    platform_set_timer(overlay, FRAME_TIMER_ID, v.timer_period);
+    return 0;
+}
