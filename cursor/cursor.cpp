@@ -7,6 +7,21 @@
 
 namespace {
 
+// Reads the hot spot of the record's image into the record and releases the two bitmaps that the
+// read hands out; a failed read (or no image) gives hot spot (0, 0).
+void read_hot_spot(CursorRecord& record) {
+    BitmapHandle colour = nullptr;
+    BitmapHandle mask = nullptr;
+    if (record.image != nullptr &&
+        platform_cursor_info(record.image, &record.hot_x, &record.hot_y, &colour, &mask)) {
+        platform_delete_bitmap(colour);
+        platform_delete_bitmap(mask);
+    } else {
+        record.hot_x = 0;
+        record.hot_y = 0;
+    }
+}
+
 // Copies the pointer image of the window under the pointer, with its hot spot, and publishes the
 // two as one record. Runs on the grab thread; `argument` carries the grab's number.
 void grab_routine(void* argument) {
@@ -25,16 +40,7 @@ void grab_routine(void* argument) {
 
     CursorRecord record;
     record.image = platform_copy_cursor(platform_current_cursor());
-    BitmapHandle colour = nullptr;
-    BitmapHandle mask = nullptr;
-    if (record.image != nullptr &&
-        platform_cursor_info(record.image, &record.hot_x, &record.hot_y, &colour, &mask)) {
-        platform_delete_bitmap(colour);
-        platform_delete_bitmap(mask);
-    } else {
-        record.hot_x = 0;
-        record.hot_y = 0;
-    }
+    read_hot_spot(record);
     // A failed copy publishes no image: the tick then draws no cursor until a later grab succeeds.
     publish_cursor(grab, record, record.image != nullptr);
 
@@ -57,17 +63,8 @@ void run_cursor_grab() {
 void set_up_standard_arrow() {
     CursorRecord record;
     record.image = platform_standard_arrow();
-    BitmapHandle colour = nullptr;
-    BitmapHandle mask = nullptr;
-    if (record.image != nullptr &&
-        platform_cursor_info(record.image, &record.hot_x, &record.hot_y, &colour, &mask)) {
-        // Nothing else needs the arrow's information bitmaps.
-        platform_delete_bitmap(colour);
-        platform_delete_bitmap(mask);
-    } else {
-        record.hot_x = 0;
-        record.hot_y = 0;
-    }
+    // Nothing else needs the arrow's information bitmaps: they go at once.
+    read_hot_spot(record);
     publish_standard_arrow(record);
 }
 

@@ -2,42 +2,16 @@
 // image is drawn. Portable core: no OS header.
 #include "render/frame_geometry.h"
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+
+#include "include/int32_math.h"
 
 namespace {
 
 constexpr std::int64_t INT32_LOWEST = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t INT32_HIGHEST = std::numeric_limits<std::int32_t>::max();
-
-// Returns the value limited to the 32-bit range, so a position far off the screen stays far off
-// instead of wrapping onto it.
-std::int32_t saturate(std::int64_t value) {
-    if (value < INT32_LOWEST) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    if (value > INT32_HIGHEST) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    return static_cast<std::int32_t>(value);
-}
-
-// Returns the double truncated toward zero, limited to the 32-bit range (NaN gives 0), so that no
-// out-of-range conversion is ever made.
-std::int32_t truncate_saturated(double value) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    if (value <= static_cast<double>(INT32_LOWEST)) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    if (value >= static_cast<double>(INT32_HIGHEST)) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    return static_cast<std::int32_t>(value);
-}
 
 // Returns the coordinate raised to `low`, then lowered to `low + size - 1`; the raise comes first,
 // so an empty size leaves the coordinate just before `low`.
@@ -50,7 +24,7 @@ std::int32_t clamp_axis(std::int32_t value, std::int32_t low, std::int32_t size)
     if (clamped > high) {
         clamped = high;
     }
-    return saturate(clamped);
+    return saturate_int32(clamped);
 }
 
 // Adds the band unless its size is negative (the image is larger than the screen and must stay as
@@ -108,22 +82,22 @@ CursorPlacement cursor_position(std::int32_t stretch, std::int32_t scale, std::i
     const std::int64_t cy = client.y;
     switch (stretch) {
     case 0:
-        placement.at.x = saturate(offset_x + scale * cx - hot_x);
-        placement.at.y = saturate(offset_y + scale * cy - hot_y);
+        placement.at.x = saturate_int32(offset_x + scale * cx - hot_x);
+        placement.at.y = saturate_int32(offset_y + scale * cy - hot_y);
         break;
     case 1:
         // The enlarged position is halved before the offset is added: the factor is scale/2.
-        placement.at.x = saturate(offset_x + (scale * cx) / 2 - hot_x);
-        placement.at.y = saturate(offset_y + (scale * cy) / 2 - hot_y);
+        placement.at.x = saturate_int32(offset_x + (scale * cx) / 2 - hot_x);
+        placement.at.y = saturate_int32(offset_y + (scale * cy) / 2 - hot_y);
         break;
     case 2: {
         // One ratio for both axes: the fit keeps the aspect, so the width's ratio serves the
         // height too. The sum is truncated only at the end, so -0.8125 lands on 0, not -1.
         const double r = static_cast<double>(fit_w) / static_cast<double>(W);
-        placement.at.x = truncate_saturated(static_cast<double>(client.x) * r +
+        placement.at.x = truncate_int32(static_cast<double>(client.x) * r +
                                             static_cast<double>(offset_x) -
                                             static_cast<double>(hot_x));
-        placement.at.y = truncate_saturated(static_cast<double>(client.y) * r +
+        placement.at.y = truncate_int32(static_cast<double>(client.y) * r +
                                             static_cast<double>(offset_y) -
                                             static_cast<double>(hot_y));
         break;

@@ -2,44 +2,16 @@
 // Portable core: no OS header.
 #include "view/layout.h"
 
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
+#include "include/int32_math.h"
+
 namespace {
 
-constexpr std::int64_t INT32_LOWEST = std::numeric_limits<std::int32_t>::min();
-constexpr std::int64_t INT32_HIGHEST = std::numeric_limits<std::int32_t>::max();
 
 // Largest whole factor tried; wider screens still get 6.
 constexpr std::int32_t MAX_WHOLE_SCALE = 6;
-
-// Returns the value limited to the 32-bit range: products of huge sizes are formed in 64 bits, and
-// the nearest representable value keeps the image off the screen instead of wrapping onto it.
-std::int32_t saturate(std::int64_t value) {
-    if (value < INT32_LOWEST) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    if (value > INT32_HIGHEST) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    return static_cast<std::int32_t>(value);
-}
-
-// Returns the double truncated toward zero, limited to the 32-bit range (NaN gives 0), so that no
-// out-of-range conversion is ever made.
-std::int32_t truncate_saturated(double value) {
-    if (std::isnan(value)) {
-        return 0;
-    }
-    if (value <= static_cast<double>(INT32_LOWEST)) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    if (value >= static_cast<double>(INT32_HIGHEST)) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    return static_cast<std::int32_t>(value);
-}
 
 // Places the image at a whole factor: the largest k up to 6 with k x W within the screen width.
 void place_whole(Layout& layout, std::int64_t SW, std::int64_t SH, std::int64_t W, std::int64_t H) {
@@ -49,8 +21,8 @@ void place_whole(Layout& layout, std::int64_t SW, std::int64_t SH, std::int64_t 
             layout.scale = k;
         }
     }
-    layout.offset_x = saturate((SW - layout.scale * W) / 2);
-    layout.offset_y = saturate((SH - layout.scale * H) / 2);
+    layout.offset_x = saturate_int32((SW - layout.scale * W) / 2);
+    layout.offset_y = saturate_int32((SH - layout.scale * H) / 2);
 }
 
 // Places the image at scale/2 and sizes the two surfaces the blended upscaler works in.
@@ -61,13 +33,13 @@ void place_blended(Layout& layout, std::int64_t SW, std::int64_t SH, std::int64_
     layout.needs_surfaces = true;
     layout.source_w = static_cast<std::int32_t>(W);
     layout.source_h = static_cast<std::int32_t>(H);
-    layout.upscale_w = saturate(upscale_w);
-    layout.upscale_h = saturate(upscale_h);
-    layout.offset_x = saturate((SW - upscale_w) / 2);
-    layout.offset_y = saturate((SH - upscale_h) / 2);
+    layout.upscale_w = saturate_int32(upscale_w);
+    layout.upscale_h = saturate_int32(upscale_h);
+    layout.offset_x = saturate_int32((SW - upscale_w) / 2);
+    layout.offset_y = saturate_int32((SH - upscale_h) / 2);
     // The blended frame does more work per tick, so ticks come half as often; the doubling
     // saturates rather than overflow.
-    layout.timer_period = saturate(static_cast<std::int64_t>(layout.timer_period) * 2);
+    layout.timer_period = saturate_int32(static_cast<std::int64_t>(layout.timer_period) * 2);
 }
 
 // Stretches the image to the screen keeping its aspect: the smaller of the two ratios wins.
@@ -76,14 +48,14 @@ void place_fitted(Layout& layout, std::int32_t SW, std::int32_t SH, std::int32_t
     const double rx = static_cast<double>(SW) / static_cast<double>(W);
     const double ry = static_cast<double>(SH) / static_cast<double>(H);
     if (rx > ry) {
-        layout.fit_w = truncate_saturated(static_cast<double>(W) * ry);
+        layout.fit_w = truncate_int32(static_cast<double>(W) * ry);
         layout.fit_h = SH;
     } else {
         layout.fit_w = SW;
-        layout.fit_h = truncate_saturated(static_cast<double>(H) * rx);
+        layout.fit_h = truncate_int32(static_cast<double>(H) * rx);
     }
-    layout.offset_x = saturate((static_cast<std::int64_t>(SW) - layout.fit_w) / 2);
-    layout.offset_y = saturate((static_cast<std::int64_t>(SH) - layout.fit_h) / 2);
+    layout.offset_x = saturate_int32((static_cast<std::int64_t>(SW) - layout.fit_w) / 2);
+    layout.offset_y = saturate_int32((static_cast<std::int64_t>(SH) - layout.fit_h) / 2);
 }
 
 }  // namespace
