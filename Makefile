@@ -39,3 +39,8 @@ run: build
 # The Windows package: dist/zrv5-win32/ and dist/zrv5-win32.zip.
 windows: deps
 	bash tools/package-windows.sh
+
+# The X11 tick of the typical and the blended run, and its parts, over 1000 ticks on Xvfb.
+.PHONY: bench-x11
+bench-x11: build
+	bash tools/bench-x11.sh

@@ -1,0 +1,171 @@
+// The GUI thread's message loop on X11: X events become the overlay's messages, timers tick from
+// the loop itself (their rules are in x11_timer.h), and a posted quit ends it.
+#include <X11/Xlib.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
+#include "platform/x11/x11_internal.h"
+#include "platform/x11/x11_timer.h"
+#include "platform/x11/x11_timing.h"
+
+namespace {
+
+// While the pointer grab is wanted but another client holds one, it is asked for again this often.
+constexpr std::int64_t GRAB_RETRY_MS = 20;
+
+TimerQueue timers;
+
+// A quit posted from any thread: its code, and a pipe that wakes the loop from its wait.
+std::atomic<bool> quit_posted{false};
+std::atomic<std::int32_t> quit_code{0};
+int wake_pipe[2] = {-1, -1};
+
+std::int64_t now_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Delivers the first timer that is due, if any. Run once per pass of the loop, so that X events
+// are read between ticks.
+bool run_due_timer() {
+    LoopTimer fired;
+    if (!take_due_timer(timers, now_ms(), &fired)) {
+        return false;
+    }
+    tick_timing_mark(TickStage::tick_start);
+    overlay_window_procedure(WindowHandle{fired.window}, MSG_TIMER, fired.id, 0);
+    tick_timing_mark(TickStage::tick_end);
+    return true;
+}
+
+// Returns how long the loop may wait for an event: until the next timer or the next grab attempt.
+int wait_ms() {
+    std::int64_t wait = time_to_next_timer(timers, now_ms());
+    if (x11.capture_wanted && !x11.capture_held) {
+        wait = wait < 0 ? GRAB_RETRY_MS : std::min(wait, GRAB_RETRY_MS);
+    }
+    return static_cast<int>(std::min<std::int64_t>(wait, 1000000));
+}
+
+void drain_wake_pipe() {
+    char buffer[64];
+    while (read(wake_pipe[0], buffer, sizeof buffer) > 0) {
+    }
+}
+
+void make_wake_pipe() {
+    if (wake_pipe[0] >= 0) {
+        return;
+    }
+    if (pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        wake_pipe[0] = wake_pipe[1] = -1;
+    }
+}
+
+}  // namespace
+
+bool x11_try_grab() {
+    if (!x11.capture_wanted || x11.overlay == 0) {
+        return false;
+    }
+    if (x11.capture_held) {
+        return true;
+    }
+    // The overlay takes every button event, so the click that picks never reaches the window
+    // beneath, just as a captured mouse click does not.
+    const int result =
+        XGrabPointer(x11.display, x11.overlay, False, ButtonPressMask | ButtonReleaseMask,
+                     GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    x11.capture_held = result == GrabSuccess;
+    return x11.capture_held;
+}
+
+void x11_handle_event(XEvent& event) {
+    switch (event.type) {
+    case ButtonRelease:
+        if (event.xbutton.button == Button1 && x11.capture_held && x11.overlay != 0) {
+            // The overlay lies at (0, 0), so its client coordinates are the root's.
+            overlay_window_procedure(WindowHandle{x11.overlay}, MSG_LBUTTONUP, 0,
+                                     pack_point(event.xbutton.x_root, event.xbutton.y_root));
+        }
+        break;
+    case DestroyNotify:
+        if (event.xdestroywindow.window == x11.overlay && x11.overlay != 0) {
+            x11_overlay_destroyed();  // destroyed by another client
+        }
+        x11_capture_forget(event.xdestroywindow.window);
+        break;
+    case Expose:
+        if (event.xexpose.window == x11.overlay && x11.overlay != 0) {
+            x11_present_overlay(event.xexpose.x, event.xexpose.y, event.xexpose.width,
+                                event.xexpose.height);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+std::int32_t platform_run_message_loop() {
+    make_wake_pipe();
+    const int connection = ConnectionNumber(x11.display);
+    for (;;) {
+        // The quit message comes before input and timers, as on Windows.
+        while (!quit_posted && XPending(x11.display) > 0) {
+            XEvent event;
+            XNextEvent(x11.display, &event);
+            x11_handle_event(event);
+        }
+        if (quit_posted) {
+            quit_posted = false;
+            return quit_code;
+        }
+        if (x11.capture_wanted && !x11.capture_held) {
+            x11_try_grab();
+        }
+        if (run_due_timer()) {
+            continue;
+        }
+        XFlush(x11.display);
+        pollfd waits[2] = {{connection, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
+        const int ready = poll(waits, wake_pipe[0] >= 0 ? 2 : 1, wait_ms());
+        if (ready > 0 && (waits[1].revents & POLLIN) != 0) {
+            drain_wake_pipe();
+        }
+        if (ready > 0 && (waits[0].revents & (POLLERR | POLLHUP)) != 0) {
+            XNoOp(x11.display);  // lets Xlib notice the lost connection and end the process
+            XSync(x11.display, False);
+        }
+    }
+}
+
+std::intptr_t platform_default_procedure(WindowHandle, std::uint32_t, std::uintptr_t,
+                                         std::intptr_t) {
+    return 0;
+}
+
+void platform_post_quit(std::int32_t code) {
+    quit_code = code;
+    quit_posted = true;
+    if (wake_pipe[1] >= 0) {
+        const char byte = 1;
+        const ssize_t written = write(wake_pipe[1], &byte, 1);
+        (void)written;
+    }
+}
+
+void platform_set_timer(WindowHandle window, std::uint32_t id, std::int32_t period_ms) {
+    set_timer(timers, window.value, id, period_ms, now_ms());
+}
+
+void platform_kill_timer(WindowHandle window, std::uint32_t id) {
+    kill_timer(timers, window.value, id);
+}

@@ -1,0 +1,222 @@
+// Windows of the seam on X11: the overlay (override-redirect, full screen, input-transparent
+// through an empty input shape, invisible through an empty bounding shape until made opaque), the
+// pointer grab that stands for the mouse capture, and the queries about other clients' windows.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/shape.h>
+
+#include "platform/x11/x11_internal.h"
+
+namespace {
+
+// The seam's layered-attributes operation: on X11 the overlay's shapes are always there, so any
+// non-null token will do.
+struct PlatformLayeredOpToken {
+} layered_op_token;
+
+// Sets one of the overlay's shapes to the empty region.
+void set_empty_shape(Window window, int kind) {
+    XserverRegion empty = XFixesCreateRegion(x11.display, nullptr, 0);
+    XFixesSetWindowShapeRegion(x11.display, window, kind, 0, 0, empty);
+    XFixesDestroyRegion(x11.display, empty);
+}
+
+void name_overlay(Window window) {
+    static const char name[] = "ZRV5";
+    XStoreName(x11.display, window, name);
+    XClassHint hint{};
+    hint.res_name = const_cast<char*>("zrv5");
+    hint.res_class = const_cast<char*>("ZRV5");
+    XSetClassHint(x11.display, window, &hint);
+}
+
+}  // namespace
+
+LayeredAttributesOp platform_resolve_layered_attributes() {
+    return reinterpret_cast<LayeredAttributesOp>(&layered_op_token);
+}
+
+Box platform_screen_box() { return Box{0, 0, x11.width, x11.height}; }
+
+bool platform_register_class(InstanceHandle) { return true; }
+
+WindowHandle platform_create_overlay(InstanceHandle, std::int32_t width, std::int32_t height) {
+    if (width <= 0 || height <= 0) {
+        return WindowHandle{};
+    }
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;  // no window manager frames or moves it
+    attributes.background_pixel = BlackPixel(x11.display, x11.screen);
+    attributes.event_mask = StructureNotifyMask | ExposureMask;
+    const Window window =
+        XCreateWindow(x11.display, x11.root, 0, 0, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height), 0, x11.depth, InputOutput, x11.visual,
+                      CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
+    if (window == 0) {
+        return WindowHandle{};
+    }
+    name_overlay(window);
+    // Clicks and motion pass to the windows beneath, and XTranslateCoordinates looks through it.
+    set_empty_shape(window, ShapeInput);
+    set_empty_shape(window, ShapeBounding);
+    // Mapped from the start, though invisible: the pointer grab needs a viewable window.
+    XMapRaised(x11.display, window);
+    x11.overlay_gc = XCreateGC(x11.display, window, 0, nullptr);
+    x11_create_image(x11.overlay_image, width, height);
+    XSync(x11.display, False);
+    x11.overlay = window;
+
+    const WindowHandle handle{window};
+    overlay_window_procedure(handle, MSG_CREATE, 0, 0);
+    return handle;
+}
+
+void platform_show_window(WindowHandle window, std::int32_t) {
+    if (window.value != 0 && window.value == x11.overlay) {
+        XMapRaised(x11.display, x11.overlay);
+        XFlush(x11.display);
+    }
+}
+
+void platform_set_capture(WindowHandle window) {
+    if (window.value == 0 || window.value != x11.overlay) {
+        return;
+    }
+    x11.capture_wanted = true;
+    x11_try_grab();
+}
+
+void platform_release_capture() {
+    x11.capture_wanted = false;
+    if (x11.capture_held) {
+        XUngrabPointer(x11.display, CurrentTime);
+        // Synchronous, so that a grab thread's connection asking for the pointer image next sees
+        // the target's pointer shape and not the grab's.
+        XSync(x11.display, False);
+        x11.capture_held = false;
+    }
+}
+
+Point platform_client_to_screen(WindowHandle window, Point point) {
+    Display* display = x11_thread_display();
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (display == nullptr || window.value == 0 ||
+        !XTranslateCoordinates(display, static_cast<Window>(window.value), x11.root, point.x,
+                               point.y, &x, &y, &child)) {
+        return point;
+    }
+    return Point{x, y};
+}
+
+Point platform_screen_to_client(WindowHandle window, Point point) {
+    Display* display = x11_thread_display();
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (display == nullptr || window.value == 0 ||
+        !XTranslateCoordinates(display, x11.root, static_cast<Window>(window.value), point.x,
+                               point.y, &x, &y, &child)) {
+        return point;
+    }
+    return Point{x, y};
+}
+
+WindowHandle platform_window_from_point(Point point) {
+    Display* display = x11_thread_display();
+    if (display == nullptr) {
+        return WindowHandle{};
+    }
+    // Descend from the root while a mapped child holds the point. Windows with an empty input
+    // shape (the overlay, the capture's background window) are looked through.
+    Window window = x11.root;
+    for (;;) {
+        int x = 0;
+        int y = 0;
+        Window child = 0;
+        if (!XTranslateCoordinates(display, x11.root, window, point.x, point.y, &x, &y, &child) ||
+            child == 0) {
+            break;
+        }
+        window = child;
+    }
+    return WindowHandle{window};
+}
+
+Box platform_client_box(WindowHandle window) {
+    Display* display = x11_thread_display();
+    Window root = 0;
+    int x = 0;
+    int y = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    if (display == nullptr || window.value == 0 ||
+        !XGetGeometry(display, static_cast<Window>(window.value), &root, &x, &y, &width, &height,
+                      &border, &depth)) {
+        return Box{};
+    }
+    return Box{0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+}
+
+bool platform_window_exists(WindowHandle window) {
+    Display* display = x11_thread_display();
+    XWindowAttributes attributes{};
+    return display != nullptr && window.value != 0 &&
+           XGetWindowAttributes(display, static_cast<Window>(window.value), &attributes) != 0;
+}
+
+void platform_keep_on_top(WindowHandle window) {
+    // A window that another client maps or raises goes above the overlay; this restores it.
+    if (window.value != 0 && window.value == x11.overlay) {
+        XRaiseWindow(x11.display, x11.overlay);
+    }
+}
+
+void platform_make_opaque(LayeredAttributesOp, WindowHandle window) {
+    if (window.value == 0 || window.value != x11.overlay) {
+        return;
+    }
+    // The default bounding shape makes the whole window visible; the input shape stays empty.
+    XShapeCombineMask(x11.display, x11.overlay, ShapeBounding, 0, 0, None, ShapeSet);
+    XFlush(x11.display);
+}
+
+void platform_destroy_window(WindowHandle window) {
+    if (window.value == 0 || window.value != x11.overlay) {
+        return;
+    }
+    x11_overlay_destroyed();
+    XDestroyWindow(x11.display, static_cast<Window>(window.value));
+    XSync(x11.display, False);
+}
+
+void x11_overlay_destroyed() {
+    const Window window = x11.overlay;
+    if (window == 0) {
+        return;
+    }
+    x11.overlay = 0;
+    x11.capture_wanted = false;
+    x11.capture_held = false;
+    overlay_window_procedure(WindowHandle{window}, MSG_DESTROY, 0, 0);
+}
+
+Point platform_cursor_position() {
+    Display* display = x11_thread_display();
+    Window root = 0;
+    Window child = 0;
+    int root_x = 0;
+    int root_y = 0;
+    int x = 0;
+    int y = 0;
+    unsigned mask = 0;
+    if (display == nullptr ||
+        !XQueryPointer(display, x11.root, &root, &child, &root_x, &root_y, &x, &y, &mask)) {
+        return Point{};
+    }
+    return Point{root_x, root_y};
+}

@@ -1,0 +1,211 @@
+// End-to-end frames: the real zrv5 on its own Xvfb, its frames read back from the screen and
+// compared pixel for pixel with frames computed here from the target's picture or from the screen
+// as it was before the overlay covered it.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <thread>
+
+#include "x11/support/end_to_end.h"
+#include "x11/support/pattern.h"
+
+namespace {
+
+using Frames = EndToEnd;
+
+// The whole-factor layout of a W x H capture on the 1400 x 1050 screen: the largest factor up to 6
+// that fits the width, centred.
+Placement whole_factor_placement(int W, int H) {
+    int scale = 1;
+    for (int k = 2; k <= 6; ++k) {
+        if (k * W <= SCREEN_WIDTH) {
+            scale = k;
+        }
+    }
+    return Placement{(SCREEN_WIDTH - scale * W) / 2, (SCREEN_HEIGHT - scale * H) / 2, scale * W,
+                     scale * H};
+}
+
+// Returns the innermost window at a screen point, as the pick finds it.
+Window innermost_at(Display* display, int x, int y) {
+    Window window = DefaultRootWindow(display);
+    for (;;) {
+        int cx = 0;
+        int cy = 0;
+        Window child = 0;
+        if (!XTranslateCoordinates(display, DefaultRootWindow(display), window, x, y, &cx, &cy,
+                                   &child) ||
+            child == 0) {
+            return window;
+        }
+        window = child;
+    }
+}
+
+void client_size(Display* display, Window window, int* width, int* height) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, window, &attributes);
+    *width = attributes.width;
+    *height = attributes.height;
+}
+
+// The Overview's typical run: 640x480 doubled at (60, 45) with bands of 60 and 45 pixels. Reading
+// it again over many ticks also shows that the overlay never captures itself: a frame taken from
+// the overlay would show the enlarged picture enlarged once more.
+TEST_F(Frames, TypicalRunDoublesAt60x45WithBandsAndNeverShowsItself) {
+    auto target = start_target(640, 480, 200, 150);
+    auto run = start_and_pick(300, 200);
+    const Frame expected =
+        stretched_frame(target_source(0), 640, 480, Placement{60, 45, 1280, 960}, 60, 45);
+    expect_screen(expected, "typical");
+    expect_screen_stays(expected, "typical-later", 6, 150);
+}
+
+TEST_F(Frames, BlendedThreeHalvesOf800x600WithExactAverages) {
+    auto target = start_target(800, 600, 300, 200);
+    Zrv5Setup setup;
+    setup.settings = "[Zarvo5]\nstretch=1\nsmoothness=1\ntime=50\n";
+    auto run = start_and_pick(400, 300, setup);
+    expect_screen(blended_frame(target_source(0), 800, 600, 3, 100, 75, exact_pair, exact_quad),
+                  "blend-3-2");
+}
+
+TEST_F(Frames, BlendedFiveHalvesOf560x420FillsTheScreenWithFastAverages) {
+    auto target = start_target(560, 420, 100, 100, 2);
+    Zrv5Setup setup;
+    setup.settings = "[Zarvo5]\nstretch=1\ntime=50\n";
+    auto run = start_and_pick(150, 150, setup);
+    expect_screen(blended_frame(target_source(2), 560, 420, 5, 0, 0, fast_pair, fast_quad),
+                  "blend-5-2");
+}
+
+// Aspect fit of 640x400: rows 87 to 961 hold the image, the bands cover rows 0-86 and 963-1049, and
+// row 962 is painted by nothing but the cursor: it keeps the arrow drawn over it in earlier ticks
+// after the pointer has moved away.
+TEST_F(Frames, AspectFitOf640x400LeavesRow962AsLastDrawn) {
+    auto target = start_target(640, 400, 300, 300, 1);
+    char empty_theme_folder[] = "/tmp/zrv5-no-theme-XXXXXX";
+    ASSERT_NE(mkdtemp(empty_theme_folder), nullptr);
+    Zrv5Setup setup;
+    setup.settings = "[Zarvo5]\nstretch=2\nmouse_trs=2\ntime=50\n";
+    setup.environment = {std::string("XCURSOR_PATH=") + empty_theme_folder};
+    auto run = start_and_pick(300 + 10, 300 + 399, setup);
+
+    const Placement fit{0, 87, 1400, 875};
+    Frame image = stretched_frame(target_source(1), 640, 400, fit, 0, 87);
+    for (int x = 0; x < SCREEN_WIDTH; ++x) {
+        ASSERT_EQ(image.at(x, 962), 0u);  // neither image nor band
+    }
+    // Pointer at client (10, 399): r = 2.1875, so the arrow's tip is at (21, 959).
+    Frame with_arrow_low = image;
+    draw_over(with_arrow_low, 21, 959, EMBEDDED_ARROW_WIDTH, EMBEDDED_ARROW_HEIGHT, arrow_pixel);
+    expect_screen(with_arrow_low, "fit-arrow-low");
+
+    session.move_pointer(300 + 10, 300);
+    Frame later = image;
+    for (int x = 0; x < EMBEDDED_ARROW_WIDTH; ++x) {  // the arrow's row 3 stays on row 962
+        later.set(21 + x, 962, with_arrow_low.at(21 + x, 962));
+    }
+    draw_over(later, 21, 87, EMBEDDED_ARROW_WIDTH, EMBEDDED_ARROW_HEIGHT, arrow_pixel);
+    expect_screen(later, "fit-arrow-moved");
+    rmdir(empty_theme_folder);
+}
+
+TEST_F(Frames, AWindowLyingOverTheTargetAppearsInTheFrame) {
+    auto target = start_target(640, 480, 200, 150, 0);
+    auto cover = start_target(300, 200, 700, 500, 3, "cover");
+    const Frame beneath = session.read_screen();
+    auto run = start_and_pick(300, 200);
+    expect_screen(stretched_frame(screen_source(beneath, 200, 150), 640, 480,
+                                  Placement{60, 45, 1280, 960}, 60, 45),
+                  "covered");
+}
+
+// After the target moves, the capture follows it: the frame stays the target's picture, where a
+// capture left at the old place would show the root's background.
+TEST_F(Frames, TheCaptureFollowsAMovedTarget) {
+    auto target = start_target(640, 480, 200, 150);
+    auto run = start_and_pick(300, 200);
+    const Frame expected =
+        stretched_frame(target_source(0), 640, 480, Placement{60, 45, 1280, 960}, 60, 45);
+    expect_screen(expected, "before-move");
+    target->command("move 1000 700");
+    // Off the screen's edge the capture reads black, though the window's own pixmap goes on.
+    const CaptureSource moved = [](int x, int y) -> std::uint32_t {
+        return 1000 + x < SCREEN_WIDTH && 700 + y < SCREEN_HEIGHT ? target_pixel(0, x, y) : 0u;
+    };
+    expect_screen(stretched_frame(moved, 640, 480, Placement{60, 45, 1280, 960}, 60, 45),
+                  "after-move");
+}
+
+// The capture size stays as the pick fixed it: after the target shrinks to 320x240, the 640x480
+// capture shows the smaller picture and, beside it, the root's background, here a pattern.
+TEST_F(Frames, TheCaptureSizeStaysWhenTheTargetIsResized) {
+    ChildProcess pattern;
+    ASSERT_TRUE(pattern.start({"/usr/bin/xsetroot", "-mod", "3", "5", "-fg", "#ff2000", "-bg",
+                               "#0020ff"},
+                              {"DISPLAY=" + session.name()}));
+    ASSERT_EQ(pattern.wait_exit(EXIT_MS), 0);
+    const Frame background = session.read_screen();
+    bool uniform = true;
+    for (int x = 0; x < 16; ++x) {
+        uniform = uniform && background.at(x, 7) == background.at(0, 0);
+        uniform = uniform && background.at(7, x) == background.at(0, 0);
+    }
+    ASSERT_FALSE(uniform) << "the root shows no pattern";
+    auto target = start_target(640, 480, 200, 150);
+    auto run = start_and_pick(300, 200);
+    expect_screen(stretched_frame(target_source(0), 640, 480, Placement{60, 45, 1280, 960}, 60, 45),
+                  "before-resize");
+    target->command("resize 320 240");
+    const CaptureSource shrunk = [&background](int x, int y) -> std::uint32_t {
+        return x < 320 && y < 240 ? target_pixel(0, x, y) : background.at(200 + x, 150 + y);
+    };
+    expect_screen(stretched_frame(shrunk, 640, 480, Placement{60, 45, 1280, 960}, 60, 45),
+                  "after-resize");
+}
+
+// A target wider than the screen: factor 1 and a negative offset_x, so the image is cut at both
+// sides, the side bands (of negative width) are left out and only the top and bottom bands remain.
+TEST_F(Frames, ATargetWiderThanTheScreenIsCentredAndCut) {
+    auto target = start_target(1600, 300, -100, 400, 1);
+    auto run = start_and_pick(700, 500);
+    const CaptureSource visible = [](int x, int y) -> std::uint32_t {
+        return x >= 100 && x < 100 + SCREEN_WIDTH ? target_pixel(1, x, y) : 0u;
+    };
+    expect_screen(stretched_frame(visible, 1600, 300, Placement{-100, 375, 1600, 300}, -100, 375),
+                  "wide");
+}
+
+// A client we did not write: xlogo's drawing window, magnified from what the screen showed.
+TEST_F(Frames, AForeignClientIsMagnifiedAsTheScreenShowedIt) {
+    ChildProcess xlogo;
+    ASSERT_TRUE(xlogo.start({"/usr/bin/xlogo", "-geometry", "300x220+350+250"},
+                            {"DISPLAY=" + session.name()}));
+    Window found = 0;
+    for (long long deadline = steady_ms() + START_MS; steady_ms() < deadline && found == 0;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        found = session.find_window("xlogo");
+    }
+    ASSERT_NE(found, 0u) << xlogo.stderr_text();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // its first drawing
+    const Window inner = innermost_at(session.display(), 500, 360);
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    session.origin_of(inner, &x, &y);
+    client_size(session.display(), inner, &width, &height);
+    const int W = width / 2 * 2;
+    const int H = height / 2 * 2;
+    const Frame beneath = session.read_screen();
+    auto run = start_and_pick(500, 360);
+    const Placement place = whole_factor_placement(W, H);
+    expect_screen(stretched_frame(screen_source(beneath, x, y), W, H, place, place.x, place.y),
+                  "xlogo");
+    xlogo.kill_now();
+    EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0);
+}
+
+}  // namespace
