@@ -5,7 +5,10 @@
 #include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,9 +22,18 @@ namespace {
 constexpr const char* READY_DESCRIPTOR = "1";
 constexpr int SERVER_START_MS = 15000;
 
+// Returns whether a live server holds the display number. A server killed outright (as some tests
+// do on purpose) leaves its lock file and socket behind; a lock whose process is gone does not
+// count, and a new server replaces both, so stale ones never use up the numbers.
 bool lock_file_exists(int number) {
-    return access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0 ||
-           access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) == 0;
+    std::FILE* lock = std::fopen(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), "r");
+    if (lock == nullptr) {
+        return false;
+    }
+    long pid = 0;
+    const bool read = std::fscanf(lock, "%ld", &pid) == 1;
+    std::fclose(lock);
+    return !read || pid <= 0 || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
 }
 
 std::string hex(std::uint32_t value) {
