@@ -1,0 +1,49 @@
+// Threads for the Windows backend: the cursor grab thread is started with CreateThread, waited for
+// with a bound and closed whether it has ended or not.
+#include <windows.h>
+
+#include <new>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_handles.h"
+
+namespace {
+
+// What the new thread runs; owned by the thread once it has started.
+struct ThreadStart {
+    ThreadRoutine routine;
+    void* argument;
+};
+
+// Runs the routine with its argument; returning ends the thread with exit code 0 (ExitThread(0)).
+DWORD WINAPI thread_trampoline(LPVOID parameter) {
+    ThreadStart* start = static_cast<ThreadStart*>(parameter);
+    const ThreadStart copy = *start;
+    delete start;
+    copy.routine(copy.argument);
+    return 0;
+}
+
+}  // namespace
+
+ThreadHandle platform_start_thread(ThreadRoutine routine, void* argument) {
+    ThreadStart* start = new (std::nothrow) ThreadStart{routine, argument};
+    if (start == nullptr) {
+        return nullptr;
+    }
+    DWORD thread_id = 0;  // received and not used
+    HANDLE thread = CreateThread(nullptr, 0, thread_trampoline, start, 0, &thread_id);
+    if (thread == nullptr) {
+        delete start;
+        return nullptr;
+    }
+    return from_handle(thread);
+}
+
+bool platform_wait_thread(ThreadHandle thread, std::uint32_t timeout_ms) {
+    return WaitForSingleObject(to_handle(thread), timeout_ms) == WAIT_OBJECT_0;
+}
+
+void platform_close_thread(ThreadHandle thread) {
+    CloseHandle(to_handle(thread));
+}

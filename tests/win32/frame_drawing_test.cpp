@@ -1,0 +1,281 @@
+// The frame drawing of the three worked examples of the frame tick, through the real stretching
+// copy, block copies and black fills of the Windows backend, in memory drawing contexts: a memory
+// "screen" holds a pattern from which every pixel's source position can be read back.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "include/view_state.h"
+#include "memory_canvas.h"
+#include "platform/platform.h"
+#include "render/fractional_frame.h"
+#include "render/frame_geometry.h"
+#include "render/kernels.h"
+#include "render/surface.h"
+#include "render/upscale.h"
+#include "view/layout.h"
+
+namespace {
+
+constexpr std::int32_t SCREEN_W = 1400;
+constexpr std::int32_t SCREEN_H = 1050;
+constexpr Point CAPTURE_ORIGIN{200, 100};
+// Never a pattern value (x and y stay below 4095) and never black: marks pixels no one painted.
+constexpr Pixel UNPAINTED = 0xFFFFFF;
+
+// The screen's pixel at (x, y) encodes its own position: x in the low 12 bits, y above.
+Pixel pattern(std::int32_t x, std::int32_t y) {
+    return (static_cast<Pixel>(x) & 0xFFFu) | ((static_cast<Pixel>(y) & 0xFFFu) << 12);
+}
+
+Point decode(Pixel p) {
+    return Point{static_cast<std::int32_t>(p & 0xFFFu), static_cast<std::int32_t>((p >> 12) & 0xFFFu)};
+}
+
+void fill_pattern(MemoryCanvas& screen) {
+    for (std::int32_t y = 0; y < screen.height(); ++y) {
+        for (std::int32_t x = 0; x < screen.width(); ++x) {
+            screen.set(x, y, pattern(x, y));
+        }
+    }
+}
+
+// The source pixels a pixel-repeating stretch may take for destination index d: the one whose span
+// holds the centre of d, or also its neighbour when that centre lies within 1/16 pixel of a span
+// boundary (the tie columns, where Windows and Wine may round differently).
+struct SourceChoice {
+    std::int32_t low;
+    std::int32_t high;
+};
+
+SourceChoice source_for(std::int32_t d, std::int32_t destination_size, std::int32_t source_size) {
+    const std::int64_t numerator = (2 * std::int64_t{d} + 1) * source_size;
+    const std::int64_t denominator = 2 * std::int64_t{destination_size};
+    const auto s = static_cast<std::int32_t>(numerator / denominator);
+    const std::int64_t rest = numerator % denominator;
+    if (rest * 16 < denominator && s > 0) {
+        return {s - 1, s};
+    }
+    if ((denominator - rest) * 16 < denominator && s + 1 < source_size) {
+        return {s, s + 1};
+    }
+    return {s, s};
+}
+
+// Collects mismatches as a count and the first one, so a failure says what broke.
+struct Mismatches {
+    int count = 0;
+    std::string first;
+    void add(std::int32_t x, std::int32_t y, const std::string& what) {
+        if (count++ == 0) {
+            std::ostringstream text;
+            text << "at (" << x << ", " << y << "): " << what;
+            first = text.str();
+        }
+    }
+    std::string report() const {
+        std::ostringstream text;
+        text << count << " wrong pixels; first " << first;
+        return text.str();
+    }
+};
+
+std::string hex(Pixel p) {
+    std::ostringstream text;
+    text << "0x" << std::hex << p;
+    return text.str();
+}
+
+// Checks that the image rectangle shows the capture enlarged by pixel repetition.
+void expect_stretched(const MemoryCanvas& overlay, Rect image, std::int32_t W, std::int32_t H) {
+    Mismatches wrong;
+    for (std::int32_t y = image.y; y < image.y + image.height; ++y) {
+        const SourceChoice row = source_for(y - image.y, image.height, H);
+        for (std::int32_t x = image.x; x < image.x + image.width; ++x) {
+            const SourceChoice column = source_for(x - image.x, image.width, W);
+            const Point got = decode(overlay.at(x, y));
+            const std::int32_t sx = got.x - CAPTURE_ORIGIN.x;
+            const std::int32_t sy = got.y - CAPTURE_ORIGIN.y;
+            if (overlay.at(x, y) == UNPAINTED || sx < column.low || sx > column.high ||
+                sy < row.low || sy > row.high) {
+                std::ostringstream what;
+                what << "shows source (" << sx << ", " << sy << ") = " << hex(overlay.at(x, y))
+                     << ", expected column " << column.low << ".." << column.high << ", row "
+                     << row.low << ".." << row.high;
+                wrong.add(x, y, what.str());
+            }
+        }
+    }
+    EXPECT_EQ(wrong.count, 0) << wrong.report();
+}
+
+// Checks every pixel outside the image: black inside a band, untouched elsewhere.
+void expect_borders(const MemoryCanvas& overlay, Rect image, const BorderBands& bands) {
+    Mismatches wrong;
+    for (std::int32_t y = 0; y < overlay.height(); ++y) {
+        for (std::int32_t x = 0; x < overlay.width(); ++x) {
+            if (x >= image.x && x < image.x + image.width && y >= image.y &&
+                y < image.y + image.height) {
+                continue;
+            }
+            bool in_band = false;
+            for (int i = 0; i < bands.count; ++i) {
+                const Rect& b = bands.bands[static_cast<std::size_t>(i)];
+                in_band = in_band || (x >= b.x && x < b.x + b.width && y >= b.y && y < b.y + b.height);
+            }
+            const Pixel expected = in_band ? 0u : UNPAINTED;
+            if (overlay.at(x, y) != expected) {
+                wrong.add(x, y, hex(overlay.at(x, y)) + ", expected " + hex(expected));
+            }
+        }
+    }
+    EXPECT_EQ(wrong.count, 0) << wrong.report();
+}
+
+// Paints the bands as the tick does: after the image, in order, each a black fill.
+BorderBands paint_borders(MemoryCanvas& overlay, const Layout& layout) {
+    const BorderBands bands = border_bands(SCREEN_W, SCREEN_H, layout.offset_x, layout.offset_y);
+    for (int i = 0; i < bands.count; ++i) {
+        platform_fill_black(overlay.context(), bands.bands[static_cast<std::size_t>(i)]);
+    }
+    return bands;
+}
+
+class FrameDrawing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(screen.valid());
+        ASSERT_TRUE(overlay.valid());
+        fill_pattern(screen);
+    }
+
+    MemoryCanvas screen{SCREEN_W, SCREEN_H, 0};
+    MemoryCanvas overlay{SCREEN_W, SCREEN_H, UNPAINTED};
+};
+
+TEST_F(FrameDrawing, TypicalRunDoublesTheCaptureBetweenFourBands) {
+    const Layout layout = choose_layout(SCREEN_W, SCREEN_H, 640, 480, 0, 100);
+    ASSERT_EQ(layout.scale, 2);
+    ASSERT_EQ(layout.offset_x, 60);
+    ASSERT_EQ(layout.offset_y, 45);
+
+    const Rect image{60, 45, 1280, 960};
+    platform_stretch_copy(overlay.context(), image, screen.context(),
+                          Rect{CAPTURE_ORIGIN.x, CAPTURE_ORIGIN.y, 640, 480});
+    const BorderBands bands = paint_borders(overlay, layout);
+    ASSERT_EQ(bands.count, 4);
+
+    expect_stretched(overlay, image, 640, 480);
+    expect_borders(overlay, image, bands);
+    // A whole factor has no ties: each source pixel is exactly a 2 x 2 square.
+    EXPECT_EQ(overlay.at(60, 45), pattern(200, 100));
+    EXPECT_EQ(overlay.at(61, 46), pattern(200, 100));
+    EXPECT_EQ(overlay.at(62, 45), pattern(201, 100));
+    EXPECT_EQ(overlay.at(1339, 1004), pattern(839, 579));
+}
+
+TEST_F(FrameDrawing, AspectFitStretchesAndLeavesOneRowUnpainted) {
+    const Layout layout = choose_layout(SCREEN_W, SCREEN_H, 640, 400, 2, 100);
+    ASSERT_EQ(layout.fit_w, 1400);
+    ASSERT_EQ(layout.fit_h, 875);
+    ASSERT_EQ(layout.offset_x, 0);
+    ASSERT_EQ(layout.offset_y, 87);
+
+    const Rect image{0, 87, 1400, 875};
+    platform_stretch_copy(overlay.context(), image, screen.context(),
+                          Rect{CAPTURE_ORIGIN.x, CAPTURE_ORIGIN.y, 640, 400});
+    const BorderBands bands = paint_borders(overlay, layout);
+    ASSERT_EQ(bands.count, 2);
+
+    expect_stretched(overlay, image, 640, 400);
+    expect_borders(overlay, image, bands);
+    // Rows 87..961 hold the image, the bottom band starts at 963: row 962 keeps what it had.
+    for (std::int32_t x = 0; x < SCREEN_W; x += 97) {
+        EXPECT_EQ(overlay.at(x, 962), UNPAINTED) << "column " << x;
+        EXPECT_EQ(overlay.at(x, 963), 0u) << "column " << x;
+        EXPECT_NE(overlay.at(x, 961), UNPAINTED) << "column " << x;
+    }
+}
+
+// The blended frame goes through real DIB surfaces made by the backend: the capture copy, the
+// portable enlargement on their pixel memory and the copy to the overlay.
+TEST_F(FrameDrawing, BlendedFrameThroughDibSurfacesEqualsThePortableUpscaler) {
+    const std::int32_t W = 800;
+    const std::int32_t H = 600;
+    const Layout layout = choose_layout(SCREEN_W, SCREEN_H, W, H, 1, 100);
+    ASSERT_EQ(layout.scale, 3);
+    ASSERT_EQ(layout.offset_x, 100);
+    ASSERT_EQ(layout.offset_y, 75);
+
+    view_state = ViewState{};
+    ViewState& v = view_state;
+    v.W = W;
+    v.H = H;
+    v.scale = layout.scale;
+    v.stretch = layout.stretch;
+    v.offset_x = layout.offset_x;
+    v.offset_y = layout.offset_y;
+    const KernelSlots kernels = choose_kernels(1);
+    v.blend_pair = kernels.blend_pair;
+    v.blend_quad = kernels.blend_quad;
+    create_surface(v.capture_source, overlay.context(), layout.source_w, layout.source_h);
+    create_surface(v.upscale, overlay.context(), layout.upscale_w, layout.upscale_h);
+    ASSERT_NE(v.capture_source.pixels, nullptr);
+    ASSERT_NE(v.upscale.pixels, nullptr);
+
+    fractional_frame(screen.context(), overlay.context(), CAPTURE_ORIGIN);
+    const BorderBands bands = paint_borders(overlay, layout);
+
+    // The capture source surface holds the captured rectangle bottom-up.
+    EXPECT_EQ(v.capture_source.pixels[0], pattern(200, 100 + H - 1));
+    EXPECT_EQ(v.capture_source.pixels[W - 1], pattern(200 + W - 1, 100 + H - 1));
+    EXPECT_EQ(v.capture_source.pixels[(H - 1) * W], pattern(200, 100));
+
+    // The same enlargement on plain memory, from the pattern laid out bottom-up.
+    std::vector<Pixel> source(static_cast<std::size_t>(W * H));
+    for (std::int32_t row = 0; row < H; ++row) {
+        for (std::int32_t column = 0; column < W; ++column) {
+            source[static_cast<std::size_t>(row * W + column)] =
+                pattern(CAPTURE_ORIGIN.x + column, CAPTURE_ORIGIN.y + H - 1 - row);
+        }
+    }
+    const std::int32_t UW = 3 * W / 2;
+    const std::int32_t UH = 3 * H / 2;
+    std::vector<Pixel> expected(static_cast<std::size_t>(UW * UH), 0);
+    Surface plain_source;
+    plain_source.pixels = source.data();
+    plain_source.width = W;
+    plain_source.height = H;
+    Surface plain_upscale;
+    plain_upscale.pixels = expected.data();
+    plain_upscale.width = UW;
+    plain_upscale.height = UH;
+    upscale_blended(plain_source, plain_upscale, W, H, 3, kernels.blend_pair, kernels.blend_quad);
+
+    const Rect image{100, 75, UW, UH};
+    Mismatches wrong;
+    for (std::int32_t y = 0; y < UH; ++y) {
+        for (std::int32_t x = 0; x < UW; ++x) {
+            const Pixel want = expected[static_cast<std::size_t>((UH - 1 - y) * UW + x)];
+            const Pixel got = overlay.at(image.x + x, image.y + y);
+            if (got != want) {
+                wrong.add(image.x + x, image.y + y, hex(got) + ", expected " + hex(want));
+            }
+        }
+    }
+    EXPECT_EQ(wrong.count, 0) << wrong.report();
+    expect_borders(overlay, image, bands);
+
+    for (Surface* surface : {&v.capture_source, &v.upscale}) {
+        DeleteDC(reinterpret_cast<HDC>(surface->context));
+        platform_delete_bitmap(surface->bitmap);
+    }
+    view_state = ViewState{};
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Runs Windows test programs that need an X server under Wine: starts Xvfb on a free display and a
+# persistent wineserver for a prefix of their own, runs each program, and stops both again.
+# Usage: run_e2e.sh WINE_WRAPPER PREFIX ZRV5_EXE HOOK_DLL WORK_DIR -- PROGRAM [ARGS...] [-- PROGRAM ...]
+set -uo pipefail
+
+wrapper=$1 prefix=$2 program=$3 hook=$4 work=$5
+shift 5
+
+export ZRV5_WINEPREFIX=$prefix WINEPREFIX=$prefix WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml,winedbg.exe="
+# A test program that hangs is stopped by the wrapper's timeout.
+export ZRV5_WINE_TIMEOUT=${ZRV5_WINE_TIMEOUT:-240}
+
+windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
+
+rm -rf "$work"
+mkdir -p "$work"
+export ZRV5_E2E_PROGRAM=$(windows_path "$(realpath "$program")")
+export ZRV5_E2E_HOOK=$(windows_path "$(realpath "$hook")")
+export ZRV5_E2E_WORK=$(windows_path "$(realpath "$work")")
+
+xvfb_pid=
+cleanup() {
+  WINEPREFIX=$prefix timeout 30 wineserver -k >/dev/null 2>&1
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display itself and writes its number once it accepts connections.
+display_file=$work/display
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+  [ -s "$display_file" ] && break
+  sleep 0.1
+done
+if [ ! -s "$display_file" ]; then
+  echo "run_e2e: Xvfb did not start"; cat "$work/xvfb.log"; exit 1
+fi
+export DISPLAY=:$(head -n1 "$display_file")
+
+# The prefix is made on first use by the wrapper; keep one wineserver for all programs.
+"$wrapper" cmd /c exit 0 >/dev/null 2>&1
+WINEPREFIX=$prefix wineserver -p >/dev/null 2>&1
+
+status=0
+while [ $# -gt 0 ]; do
+  [ "$1" = "--" ] && shift
+  command=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do command+=("$1"); shift; done
+  [ ${#command[@]} -eq 0 ] && continue
+  "$wrapper" "${command[@]}" || status=1
+done
+exit $status
