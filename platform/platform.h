@@ -160,7 +160,8 @@ void platform_copy(DrawContext destination, Point to, DrawContext source, Point 
 // Paints a rectangle black.
 void platform_fill_black(DrawContext destination, Rect area);
 
-// Draws the cursor image with its own masks and size, its top-left corner at `at`; nothing for none.
+// Draws the cursor image with its own masks, its top-left corner at `at`, at the platform's cursor
+// size (the system icon size on Windows, the image's own size elsewhere); nothing for none.
 void platform_draw_cursor(DrawContext destination, Point at, CursorImage image);
 
 // Creates a 32-bit bottom-up bitmap of width x height compatible with `reference` and stores its
