@@ -13,6 +13,7 @@
 #include "cursor/handover.h"
 #include "include/view_state.h"
 #include "render/kernels.h"
+#include "render/upscale_fast.h"
 #include "shell/settings_file.h"
 #include "shell/settings_text.h"
 
@@ -33,6 +34,7 @@ std::int32_t zrv5_main(InstanceHandle instance, InstanceHandle previous, std::in
     const KernelSlots kernels = choose_kernels(settings.smoothness);
     v.blend_pair = kernels.blend_pair;
     v.blend_quad = kernels.blend_quad;
+    v.upscaler = choose_upscaler(settings.smoothness);
 
     const Box screen = platform_screen_box();
     v.SW = static_cast<std::int32_t>(std::int64_t{screen.right} - screen.left);

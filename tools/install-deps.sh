@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # native build and unit tests
   build-essential cmake pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
+  # benchmark only: the comparison scalers timed next to ours
+  libpixman-1-dev
   # X11 backend
   libx11-dev libxext-dev libxfixes-dev libxrender-dev libxcomposite-dev libxcursor-dev libxi-dev
   libxtst-dev libxres-dev

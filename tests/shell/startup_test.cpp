@@ -4,6 +4,7 @@
 
 #include "include/view_state.h"
 #include "render/kernels.h"
+#include "render/upscale_fast.h"
 #include "support/scenario.h"
 
 namespace {
@@ -37,13 +38,14 @@ TEST_F(StartupTest, SettingsTakeDefaultsAndConvertBadText) {
         const char* smoothness;
         std::int32_t period, stretch_mode;
         BlendPairFn pair;
+        std::int32_t family;  // the smoothness the text stands for
     };
     const Case cases[] = {
-        {nullptr, nullptr, nullptr, 100, 0, fast_average_pair},
-        {"abc", "2x", "7", 0, 2, fast_average_pair},
-        {"", "  -1", "1", 0, -1, exact_average_pair},
-        {"16", "1", "2", 16, 1, pick_darker_pair},
-        {"4294967396", "0", "3", 100, 0, pick_brighter_pair},
+        {nullptr, nullptr, nullptr, 100, 0, fast_average_pair, 0},
+        {"abc", "2x", "7", 0, 2, fast_average_pair, 7},
+        {"", "  -1", "1", 0, -1, exact_average_pair, 1},
+        {"16", "1", "2", 16, 1, pick_darker_pair, 2},
+        {"4294967396", "0", "3", 100, 0, pick_brighter_pair, 3},
     };
     for (const Case& c : cases) {
         tp.reset(1400, 1050);
@@ -56,6 +58,8 @@ TEST_F(StartupTest, SettingsTakeDefaultsAndConvertBadText) {
         EXPECT_EQ(view_state.stretch, c.stretch_mode);
         EXPECT_EQ(view_state.mouse_trs, 3);
         EXPECT_EQ(view_state.blend_pair, c.pair);
+        // The upscaler is chosen with the slots, for the same family.
+        EXPECT_EQ(view_state.upscaler, choose_upscaler(c.family));
     }
 }
 

@@ -1,0 +1,183 @@
+// The four kernel families written for inlining, and the plain block loop the fast upscalers share
+// (the whole enlargement of the inlined variant, the row tails of the SSE2 variant). The results,
+// tie rules and argument order are those of render/kernels.cpp and render/upscale.cpp, which stay
+// the definition; tests/render/upscale_fast_test.cpp holds every variant to them bit for bit.
+// Portable core: no OS header.
+//
+// Everything here sits in an unnamed namespace on purpose: each including file gets its own copy,
+// so a copy compiled with -msse2 can never be merged into, and run in place of, a plain one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+
+#include "render/pixel.h"
+#include "render/surface.h"
+
+namespace {
+
+constexpr std::int32_t FAST_SCALE_THREE_HALVES = 3;
+constexpr std::int32_t FAST_SCALE_FIVE_HALVES = 5;
+
+// The `smoothness` values that select a family other than the fast average, as in choose_kernels.
+constexpr std::int32_t SMOOTHNESS_EXACT_AVERAGE = 1;
+constexpr std::int32_t SMOOTHNESS_PICK_DARKER = 2;
+constexpr std::int32_t SMOOTHNESS_PICK_BRIGHTER = 3;
+
+// Fast average: the whole-word shift moves each channel's low bit(s) into the top of the channel
+// below; the mask clears exactly those bits and the top byte, so each byte holds at most 127 (63)
+// and the sum of two halves (four quarters) stays within its byte.
+struct FastAverageFamily {
+    static Pixel pair(Pixel a, Pixel b) {
+        constexpr Pixel half_mask = 0x7F7F7Fu;
+        return ((a >> 1) & half_mask) + ((b >> 1) & half_mask);
+    }
+    static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
+        constexpr Pixel quarter_mask = 0x3F3F3Fu;
+        return ((a >> 2) & quarter_mask) + ((b >> 2) & quarter_mask) + ((c >> 2) & quarter_mask) +
+               ((d >> 2) & quarter_mask);
+    }
+};
+
+// Exact average: each channel summed in its own place; the keep masks drop the bits the final
+// shift discards, leaving the three sums in disjoint bit ranges that OR can join.
+struct ExactAverageFamily {
+    static Pixel pair(Pixel a, Pixel b) {
+        const Pixel green = ((a & 0xFF00u) + (b & 0xFF00u)) & 0x1FE00u;
+        const Pixel red = ((a & 0xFF0000u) + (b & 0xFF0000u)) & 0x1FE0000u;
+        const Pixel blue = ((a & 0xFFu) + (b & 0xFFu)) & 0x1FEu;
+        return (green | red | blue) >> 1;
+    }
+    static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
+        const Pixel green =
+            ((a & 0xFF00u) + (b & 0xFF00u) + (c & 0xFF00u) + (d & 0xFF00u)) & 0x3FC00u;
+        const Pixel red =
+            ((a & 0xFF0000u) + (b & 0xFF0000u) + (c & 0xFF0000u) + (d & 0xFF0000u)) & 0x3FC0000u;
+        const Pixel blue = ((a & 0xFFu) + (b & 0xFFu) + (c & 0xFFu) + (d & 0xFFu)) & 0x3FCu;
+        return (green | red | blue) >> 2;
+    }
+};
+
+// Returns `if_set` when `condition` holds, else `if_clear`, through a mask rather than a branch:
+// on random pixels the picking comparisons go either way at random, and a mispredicted branch per
+// blend costs more than the whole blend.
+inline Pixel choose_word(bool condition, Pixel if_set, Pixel if_clear) {
+    const Pixel mask = 0u - static_cast<Pixel>(condition);
+    return (if_set & mask) | (if_clear & ~mask);
+}
+
+// Pick darker: only a strictly smaller weight replaces the choice, so a tie keeps the earlier
+// argument; the chosen word is returned untouched, top byte included.
+struct PickDarkerFamily {
+    static Pixel pair(Pixel a, Pixel b) {
+        return choose_word(pixel_weight(a) > pixel_weight(b), b, a);
+    }
+    static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
+        Pixel best = a;
+        std::uint32_t best_weight = pixel_weight(a);
+        for (const Pixel candidate : {b, c, d}) {
+            const std::uint32_t weight = pixel_weight(candidate);
+            const bool replace = best_weight > weight;
+            best = choose_word(replace, candidate, best);
+            best_weight = choose_word(replace, weight, best_weight);
+        }
+        return best;
+    }
+};
+
+// Pick brighter: the mirror of pick darker, with the same tie rule.
+struct PickBrighterFamily {
+    static Pixel pair(Pixel a, Pixel b) {
+        return choose_word(pixel_weight(a) >= pixel_weight(b), a, b);
+    }
+    static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
+        Pixel best = a;
+        std::uint32_t best_weight = pixel_weight(a);
+        for (const Pixel candidate : {b, c, d}) {
+            const std::uint32_t weight = pixel_weight(candidate);
+            const bool replace = best_weight < weight;
+            best = choose_word(replace, candidate, best);
+            best_weight = choose_word(replace, weight, best_weight);
+        }
+        return best;
+    }
+};
+
+// The guards of the reference upscaler, in the same order: a scale of 3 or 5, both slots filled,
+// a positive size, and both surfaces present and large enough (products in 64 bits).
+inline bool fast_upscale_allowed(const Surface& source, const Surface& upscaled, std::int32_t W,
+                                 std::int32_t H, std::int32_t scale, BlendPairFn blend_pair,
+                                 BlendQuadFn blend_quad) {
+    if (scale != FAST_SCALE_THREE_HALVES && scale != FAST_SCALE_FIVE_HALVES) {
+        return false;
+    }
+    if (blend_pair == nullptr || blend_quad == nullptr || W <= 0 || H <= 0) {
+        return false;
+    }
+    if (source.pixels == nullptr || upscaled.pixels == nullptr) {
+        return false;
+    }
+    const std::int64_t upscaled_width = std::int64_t{scale} * W / 2;
+    const std::int64_t upscaled_height = std::int64_t{scale} * H / 2;
+    return source.width >= W && source.height >= H && upscaled.width >= upscaled_width &&
+           upscaled.height >= upscaled_height;
+}
+
+// Writes one destination row of K pixels for a block: left, the middle blend, right; at scale 5
+// the outer values are doubled.
+template <std::int32_t K>
+inline void write_block_row(Pixel* row, Pixel left, Pixel middle, Pixel right) {
+    if constexpr (K == FAST_SCALE_THREE_HALVES) {
+        row[0] = left;
+        row[1] = middle;
+        row[2] = right;
+    } else {
+        row[0] = left;
+        row[1] = left;
+        row[2] = middle;
+        row[3] = right;
+        row[4] = right;
+    }
+}
+
+// Enlarges the blocks of one row of blocks whose first source column is at least `first_column`
+// (even), up to the last whole block before column W. `lower` and `upper` are source storage rows
+// sy and sy + 1, `destination` the block row's first storage row. Five kernel results per block,
+// with the reference's argument order.
+template <typename Family, std::int32_t K>
+inline void upscale_block_span(const Pixel* lower, const Pixel* upper, Pixel* destination,
+                               std::ptrdiff_t stride, std::int32_t first_column, std::int32_t W) {
+    for (std::int32_t sx = first_column; sx < W - 1; sx += 2) {
+        const Pixel p00 = lower[sx];
+        const Pixel p01 = lower[sx + 1];
+        const Pixel p10 = upper[sx];
+        const Pixel p11 = upper[sx + 1];
+        const Pixel row_sy = Family::pair(p00, p01);
+        const Pixel row_sy_plus_1 = Family::pair(p10, p11);
+        const Pixel column_sx = Family::pair(p00, p10);
+        const Pixel column_sx_plus_1 = Family::pair(p01, p11);
+        const Pixel centre = Family::quad(p00, p10, p01, p11);
+
+        Pixel* corner = destination + std::ptrdiff_t{K} * (sx / 2);
+        if constexpr (K == FAST_SCALE_THREE_HALVES) {
+            write_block_row<K>(corner, p00, row_sy, p01);
+            write_block_row<K>(corner + stride, column_sx, centre, column_sx_plus_1);
+            write_block_row<K>(corner + 2 * stride, p10, row_sy_plus_1, p11);
+        } else {
+            write_block_row<K>(corner, p00, row_sy, p01);
+            write_block_row<K>(corner + stride, p00, row_sy, p01);
+            write_block_row<K>(corner + 2 * stride, column_sx, centre, column_sx_plus_1);
+            write_block_row<K>(corner + 3 * stride, p10, row_sy_plus_1, p11);
+            write_block_row<K>(corner + 4 * stride, p10, row_sy_plus_1, p11);
+        }
+    }
+}
+
+// Returns the first storage row of the destination block row for source row sy (even): k * sy / 2
+// written as k * (sy / 2), which stays within the checked upscaled size.
+inline Pixel* destination_block_row(const Surface& upscaled, std::int32_t k, std::int32_t sy) {
+    return upscaled.pixels + std::ptrdiff_t{k} * (sy / 2) * std::ptrdiff_t{upscaled.width};
+}
+
+}  // namespace
