@@ -117,6 +117,37 @@ std::int32_t source_index(std::int32_t d, std::int32_t source, std::int32_t dest
     return static_cast<std::int32_t>(std::int64_t{d} * source / destination);
 }
 
+std::vector<std::int32_t> stretch_columns;  // the column table of the last stretch
+
+// Writes destination columns first_column .. last_column - 1 (exclusive) of a whole-factor
+// widening: column d takes source column first_source + d / factor, the same as the table gives
+// (d * from / to is exactly d / factor), every one of them inside the source row `in`.
+void replicate_columns(Pixel* out, const Pixel* in, std::int32_t first_source,
+                       std::int32_t first_column, std::int32_t last_column, std::int32_t factor) {
+    std::int32_t d = first_column;
+    for (; d < last_column && d % factor != 0; ++d) {  // a group cut by the left edge
+        *out++ = in[first_source + d / factor];
+    }
+    if (factor == 2) {
+        for (; d + 2 <= last_column; d += 2) {
+            const Pixel p = in[first_source + d / 2];
+            out[0] = p;
+            out[1] = p;
+            out += 2;
+        }
+    } else {
+        for (; d + factor <= last_column; d += factor) {
+            const Pixel p = in[first_source + d / factor];
+            for (std::int32_t k = 0; k < factor; ++k) {
+                *out++ = p;
+            }
+        }
+    }
+    for (; d < last_column; ++d) {  // a group cut by the right edge
+        *out++ = in[first_source + d / factor];
+    }
+}
+
 // Copies `from` of the source into `to` of the destination, repeating pixels where `to` is larger;
 // destination pixels outside the destination and those whose source lies outside the source are
 // left alone.
@@ -132,8 +163,10 @@ void stretch(const PixelView& destination, Rect to, const PixelView& source, Rec
     if (first_column >= last_column || first_row >= last_row) {
         return;
     }
-    // The source column of every destination column, or -1 where it falls outside the source.
-    std::vector<std::int32_t> columns(static_cast<std::size_t>(last_column - first_column));
+    // The source column of every destination column, or -1 where it falls outside the source; the
+    // table keeps its memory from tick to tick, so a tick of the same size allocates nothing.
+    stretch_columns.resize(static_cast<std::size_t>(last_column - first_column));
+    std::vector<std::int32_t>& columns = stretch_columns;
     bool all_inside = true;
     for (std::int32_t d = first_column; d < last_column; ++d) {
         const std::int32_t column = from.x + source_index(d, from.width, to.width);
@@ -142,6 +175,10 @@ void stretch(const PixelView& destination, Rect to, const PixelView& source, Rec
         all_inside = all_inside && inside;
     }
     const bool same_width = from.width == to.width && all_inside;
+    // A whole-factor widening (the doubled typical run): each source column fills `factor`
+    // neighbouring destination columns, written without the table.
+    const std::int32_t factor = to.width / from.width;
+    const bool whole_factor = all_inside && !same_width && to.width % from.width == 0;
     std::int32_t previous_row = -1;
     Pixel* previous_out = nullptr;
     for (std::int32_t d = first_row; d < last_row; ++d) {
@@ -155,6 +192,8 @@ void stretch(const PixelView& destination, Rect to, const PixelView& source, Rec
             std::memcpy(out, previous_out, count * sizeof(Pixel));  // a repeated row
         } else if (same_width) {
             std::memmove(out, source.row(row) + columns[0], count * sizeof(Pixel));
+        } else if (whole_factor) {
+            replicate_columns(out, source.row(row), from.x, first_column, last_column, factor);
         } else {
             const Pixel* in = source.row(row);
             for (std::size_t i = 0; i < count; ++i) {
