@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Windows package: the 32-bit zrv5.exe and MouseHook.dll (MinGW i686, release, stripped),
+# Builds the Windows package: the 32-bit zrv5.exe, MouseHook.dll and the console program
+# zrv5-exit.exe (MinGW i686, release, stripped),
 # the settings file at its defaults and a short README, in dist/zrv5-win32/ and dist/zrv5-win32.zip.
 # Needs only the cross compiler, not Wine.
 set -euo pipefail
@@ -10,26 +11,30 @@ package=dist/zrv5-win32
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
   -DCMAKE_BUILD_TYPE=Release -DZRV5_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j"${JOBS:-2}" --target zrv5 MouseHook
+cmake --build "$build" -j"${JOBS:-2}" --target zrv5 MouseHook zrv5-exit
 
 rm -rf "$package" dist/zrv5-win32.zip
 mkdir -p "$package"
 i686-w64-mingw32-strip -o "$package/zrv5.exe" "$build/zrv5.exe"
 i686-w64-mingw32-strip -o "$package/MouseHook.dll" "$build/MouseHook.dll"
+i686-w64-mingw32-strip -o "$package/zrv5-exit.exe" "$build/zrv5-exit.exe"
 
 # Windows users open these with Notepad: CRLF line ends.
 crlf() { sed 's/\r$//; s/$/\r/' "$1" >"$2"; }
 crlf tools/zrv5.sample.ini "$package/zrv5.ini"
 crlf platform/win32/package-readme.txt "$package/README.txt"
 
-# The exe must need nothing but system DLLs and its companion.
-imports=$(i686-w64-mingw32-objdump -p "$package/zrv5.exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
-for dll in $imports; do
-  case $dll in
-    mousehook.dll | kernel32.dll | user32.dll | gdi32.dll | msvcrt.dll) ;;
-    *) echo "package-windows: zrv5.exe imports $dll, which Windows does not provide" >&2; exit 1 ;;
-  esac
+# The programs must need nothing but system DLLs and the companion.
+imports_of() { i686-w64-mingw32-objdump -p "$package/$1" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' '; }
+for file in zrv5.exe MouseHook.dll zrv5-exit.exe; do
+  for dll in $(imports_of "$file"); do
+    case $dll in
+      mousehook.dll | kernel32.dll | user32.dll | gdi32.dll | msvcrt.dll) ;;
+      *) echo "package-windows: $file imports $dll, which Windows does not provide" >&2; exit 1 ;;
+    esac
+  done
 done
+imports=$(imports_of zrv5.exe)
 
 (cd dist && zip -q -r -X zrv5-win32.zip zrv5-win32)
 echo "package-windows: $package/ and dist/zrv5-win32.zip ($(du -k dist/zrv5-win32.zip | cut -f1) KiB); zrv5.exe imports: $imports"

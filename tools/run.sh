@@ -14,7 +14,8 @@ fi
 if [ ! -e "$build/zrv5.ini" ]; then
   cp tools/zrv5.sample.ini "$build/zrv5.ini"
 fi
-echo "zrv5: click the window to magnify. It ends when that window closes, or when the key EXIT"
-echo "      of [Zarvo5] in ${XDG_CONFIG_HOME:-$HOME/.config}/zrv5/profile.ini is set to 1."
+echo "zrv5: click the window to magnify. The pointer then stays on that window. The view ends when"
+echo "      that window closes, on Super+Escape, or when $build/zrv5-exit runs (it sets the key"
+echo "      EXIT of [Zarvo5] in ${XDG_CONFIG_HOME:-$HOME/.config}/zrv5/profile.ini to 1)."
 echo "      Settings: $build/zrv5.ini"
 exec "$build/zrv5"

@@ -1,7 +1,8 @@
 // The companion library MouseHook.dll for Windows: MySetHook and MyEndHook with C linkage, exported
-// undecorated through mouse_hook.def. For now both return at once. Built with MOUSE_HOOK_CALL_LOG,
-// each call also appends "<function> <process id>" to the file that %ZRV5_HOOK_LOG% names (the
-// end-to-end tests' build).
+// undecorated through mouse_hook.def. MySetHook starts keeping the pointer on the shown window and
+// the exit hotkey; MyEndHook, or the library's unloading at process end, takes them down
+// (view_keeper.h). Built with MOUSE_HOOK_CALL_LOG, each call only appends "<function> <process id>"
+// to the file that %ZRV5_HOOK_LOG% names: the end-to-end tests' build, which leaves the pointer free.
 #include <windows.h>
 
 #include "hook/mouse_hook.h"
@@ -37,13 +38,35 @@ void log_call(const char* function) {
     CloseHandle(log);
 }
 
+void view_keeper_start() {}
+void view_keeper_stop() {}
+void view_keeper_unload() {}
+
 }  // namespace
 #else
+#include "companion/win32/view_keeper.h"
+
 namespace {
 void log_call(const char*) {}
 }  // namespace
 #endif
 
-extern "C" void MySetHook(void) { log_call("MySetHook"); }
+extern "C" void MySetHook(void) {
+    log_call("MySetHook");
+    view_keeper_start();
+}
 
-extern "C" void MyEndHook(void) { log_call("MyEndHook"); }
+extern "C" void MyEndHook(void) {
+    log_call("MyEndHook");
+    view_keeper_stop();
+}
+
+// A process that ends through a quit message from elsewhere never calls MyEndHook; the clip would
+// outlive it. At a normal process end the library is unloaded and lifts it here. (A process that
+// is killed outright unloads nothing: see the README.)
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_DETACH) {
+        view_keeper_unload();
+    }
+    return TRUE;
+}

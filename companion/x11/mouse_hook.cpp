@@ -1,7 +1,8 @@
 // The companion library MouseHook for Linux: MySetHook and MyEndHook with C linkage, found by the
-// program at load time. For now both return at once. Built with MOUSE_HOOK_CALL_LOG, each call also
-// appends "<function> <process id>" to the file that $ZRV5_HOOK_LOG names (the end-to-end tests'
-// build).
+// program at load time. MySetHook starts keeping the pointer on the shown window and the exit
+// hotkey; MyEndHook takes both down (view_keeper.h). Built with MOUSE_HOOK_CALL_LOG, each call only
+// appends "<function> <process id>" to the file that $ZRV5_HOOK_LOG names: the end-to-end tests'
+// build, which leaves the pointer free so that those tests can move it anywhere.
 #include "hook/mouse_hook.h"
 
 #ifdef MOUSE_HOOK_CALL_LOG
@@ -33,13 +34,24 @@ void log_call(const char* function) {
     close(fd);
 }
 
+void view_keeper_start() {}
+void view_keeper_stop() {}
+
 }  // namespace
 #else
+#include "companion/x11/view_keeper.h"
+
 namespace {
 void log_call(const char*) {}
 }  // namespace
 #endif
 
-extern "C" __attribute__((visibility("default"))) void MySetHook(void) { log_call("MySetHook"); }
+extern "C" __attribute__((visibility("default"))) void MySetHook(void) {
+    log_call("MySetHook");
+    view_keeper_start();
+}
 
-extern "C" __attribute__((visibility("default"))) void MyEndHook(void) { log_call("MyEndHook"); }
+extern "C" __attribute__((visibility("default"))) void MyEndHook(void) {
+    log_call("MyEndHook");
+    view_keeper_stop();
+}

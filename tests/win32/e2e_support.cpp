@@ -79,6 +79,14 @@ ProgramRun::~ProgramRun() {
     }
 }
 
+void ProgramRun::use_working_hook() {
+    std::string hook = e2e_paths().program;
+    hook = hook.substr(0, hook.find_last_of('\\') + 1) + "MouseHook.dll";
+    CopyFileA(hook.c_str(), (folder_ + "\\MouseHook.dll").c_str(), FALSE);
+}
+
+void ProgramRun::post_quit() { PostThreadMessageA(process_.dwThreadId, WM_QUIT, 0, 0); }
+
 bool ProgramRun::start() {
     SetEnvironmentVariableA("ZRV5_HOOK_LOG", log_path_.c_str());
     const std::string program = folder_ + "\\zrv5.exe";

@@ -36,7 +36,11 @@ public:
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
+    // Puts the MouseHook.dll that users get (beside zrv5.exe) in place of the logging one.
+    void use_working_hook();
     bool start();
+    // Posts the quit message to the program's thread, as any other program could.
+    void post_quit();
     // Waits for the end of the program; returns its exit code, or -1 when it did not end.
     std::int64_t wait_for_exit();
     bool running() const;

@@ -36,7 +36,9 @@ bool Zrv5Run::start(const XSession& session) {
     // A copy, not a link: the settings file is found beside the executable's real path.
     std::string copy = "cp '" ZRV5_EXECUTABLE "' '" + folder_ + "/zrv5'";
     if (setup_.companion) {
-        copy += " && cp '" ZRV5_HOOK_CALL_LOG_LIBRARY "' '" + folder_ + "/'";
+        copy += std::string(" && cp '") +
+                (setup_.working_companion ? ZRV5_HOOK_LIBRARY : ZRV5_HOOK_CALL_LOG_LIBRARY) +
+                "' '" + folder_ + "/'";
     }
     if (std::system(copy.c_str()) != 0) {
         return false;

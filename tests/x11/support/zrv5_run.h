@@ -13,6 +13,8 @@ struct Zrv5Setup {
     bool settings_file = true;
     std::string settings = "[Zarvo5]\n";
     bool companion = true;                 // libMouseHook.so beside the program
+    // Which build of it: the logging build (calls recorded, pointer free) or the one users get.
+    bool working_companion = false;
     std::vector<std::string> environment;  // more "NAME=value" for the program
 };
 

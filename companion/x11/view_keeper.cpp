@@ -1,0 +1,352 @@
+// The companion's work on X11. While the view runs, the pointer stays inside the capture rectangle:
+// the target's client origin (followed as the target moves) and the published W x H. XFixes pointer
+// barriers stop relative motion at the rectangle's sides; absolute devices and warps pass barriers,
+// so every raw motion, and a regular look between them, brings a pointer found outside back in. A
+// passive grab of Super+Escape on the root writes "EXIT" = "1" to the shared profile, which ends the
+// view at the next tick. All of it hangs on a connection of the companion's own: when the process
+// ends without MyEndHook, the server drops the barriers and the grab with the connection.
+#include "companion/x11/view_keeper.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/keysym.h>
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "platform/ini/user_profile.h"
+
+namespace {
+
+constexpr const char* SECTION = "Zarvo5";
+// How often the thread looks at the target's place and the pointer between events: a warp by
+// another client and a moved window send this connection nothing, so they are found by looking.
+constexpr int LOOK_INTERVAL_MS = 10;
+constexpr int SIDES = 4;
+
+struct Rectangle {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool operator==(const Rectangle& other) const {
+        return x == other.x && y == other.y && width == other.width && height == other.height;
+    }
+};
+
+// Returns the decimal value at the start of the profile's text (leading blanks and a sign allowed),
+// 0 when there is none.
+long profile_number(const char* key) {
+    const std::string text = user_profile_read(SECTION, key, "0");
+    return std::strtol(text.c_str(), nullptr, 10);
+}
+
+// Returns the mask of the modifier that `keysym` is bound to, or 0 when none is.
+unsigned modifier_of(Display* display, KeySym keysym) {
+    const KeyCode code = XKeysymToKeycode(display, keysym);
+    if (code == 0) {
+        return 0;
+    }
+    XModifierKeymap* map = XGetModifierMapping(display);
+    if (map == nullptr) {
+        return 0;
+    }
+    unsigned mask = 0;
+    for (int modifier = 0; modifier < 8 && mask == 0; ++modifier) {
+        for (int k = 0; k < map->max_keypermod; ++k) {
+            if (map->modifiermap[modifier * map->max_keypermod + k] == code) {
+                mask = 1u << modifier;
+                break;
+            }
+        }
+    }
+    XFreeModifiermap(map);
+    return mask;
+}
+
+class ViewKeeper {
+public:
+    bool open();
+    void start_thread() { thread_ = std::thread(&ViewKeeper::run, this); }
+    void stop();
+
+private:
+    void run();
+    void grab_hotkey();
+    void handle_event(XEvent& event);
+    // Finds where the rectangle is now and moves the barriers there; takes them down when the
+    // target is gone.
+    void follow_target();
+    void put_barriers();
+    void take_barriers_down();
+    // Warps a pointer found outside the rectangle to the nearest point inside it.
+    void bring_pointer_back();
+
+    Display* display_ = nullptr;
+    Window root_ = 0;
+    Window target_ = 0;
+    int capture_width_ = 0;
+    int capture_height_ = 0;
+    int screen_width_ = 0;
+    int screen_height_ = 0;
+    bool barriers_supported_ = false;
+    int input_opcode_ = -1;
+    bool confining_ = false;
+    bool placed_ = false;
+    Rectangle rectangle_;
+    PointerBarrier barriers_[SIDES] = {};
+    KeyCode escape_ = 0;
+    unsigned super_mask_ = 0;
+    unsigned grab_variants_[4] = {};
+    int wake_[2] = {-1, -1};
+    std::thread thread_;
+};
+
+ViewKeeper* keeper = nullptr;
+
+bool ViewKeeper::open() {
+    display_ = XOpenDisplay(nullptr);
+    if (display_ == nullptr) {
+        return false;
+    }
+    if (pipe(wake_) != 0) {
+        XCloseDisplay(display_);
+        display_ = nullptr;
+        return false;
+    }
+    const int screen = DefaultScreen(display_);
+    root_ = RootWindow(display_, screen);
+    screen_width_ = DisplayWidth(display_, screen);
+    screen_height_ = DisplayHeight(display_, screen);
+
+    int event_base = 0;
+    int error_base = 0;
+    int major = 5;
+    int minor = 0;
+    // Pointer barriers came with XFixes 5.
+    barriers_supported_ = XFixesQueryExtension(display_, &event_base, &error_base) &&
+                          XFixesQueryVersion(display_, &major, &minor) && major >= 5;
+    // Raw events reach a root window without a grab from XInput 2.1 on.
+    int opcode = 0;
+    if (XQueryExtension(display_, "XInputExtension", &opcode, &event_base, &error_base)) {
+        major = 2;
+        minor = 2;
+        if (XIQueryVersion(display_, &major, &minor) == Success &&
+            (major > 2 || (major == 2 && minor >= 1))) {
+            unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+            XISetMask(bits, XI_RawMotion);
+            XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+            XISelectEvents(display_, root_, &mask, 1);
+            input_opcode_ = opcode;
+        }
+    }
+
+    // The profile's "HWND" is the window id's 32 bits read as signed.
+    target_ = static_cast<Window>(static_cast<std::uint32_t>(profile_number("HWND")));
+    capture_width_ = static_cast<int>(profile_number("W"));
+    capture_height_ = static_cast<int>(profile_number("H"));
+    confining_ = target_ != 0 && capture_width_ > 0 && capture_height_ > 0;
+
+    grab_hotkey();
+    follow_target();
+    bring_pointer_back();
+    XSync(display_, False);
+    return true;
+}
+
+// Grabs Escape with the modifier Super is bound to, also with Caps Lock and Num Lock on, since a
+// passive grab matches its modifiers exactly.
+void ViewKeeper::grab_hotkey() {
+    escape_ = XKeysymToKeycode(display_, XK_Escape);
+    super_mask_ = modifier_of(display_, XK_Super_L);
+    if (super_mask_ == 0) {
+        super_mask_ = modifier_of(display_, XK_Super_R);
+    }
+    if (super_mask_ == 0) {
+        super_mask_ = Mod4Mask;
+    }
+    const unsigned num_lock = modifier_of(display_, XK_Num_Lock);
+    const unsigned variants[4] = {0, LockMask, num_lock, LockMask | num_lock};
+    std::copy(variants, variants + 4, grab_variants_);
+    if (escape_ == 0) {
+        return;
+    }
+    for (unsigned extra : grab_variants_) {
+        // A grab another client holds fails with BadAccess; the view then goes without a hotkey.
+        XGrabKey(display_, escape_, super_mask_ | extra, root_, False, GrabModeAsync,
+                 GrabModeAsync);
+    }
+}
+
+void ViewKeeper::run() {
+    for (;;) {
+        while (XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            handle_event(event);
+        }
+        follow_target();
+        bring_pointer_back();
+        XFlush(display_);
+        if (XQLength(display_) > 0) {
+            continue;
+        }
+        pollfd watched[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        if (poll(watched, 2, LOOK_INTERVAL_MS) < 0 && errno != EINTR) {
+            break;
+        }
+        if (watched[1].revents != 0) {
+            break;
+        }
+    }
+    take_barriers_down();
+    if (escape_ != 0) {
+        for (unsigned extra : grab_variants_) {
+            XUngrabKey(display_, escape_, super_mask_ | extra, root_);
+        }
+    }
+    XSync(display_, False);
+}
+
+void ViewKeeper::handle_event(XEvent& event) {
+    if (event.type == KeyPress && event.xkey.keycode == escape_) {
+        user_profile_write(SECTION, "EXIT", "1");
+        return;
+    }
+    if (event.type == GenericEvent && event.xcookie.extension == input_opcode_ &&
+        XGetEventData(display_, &event.xcookie)) {
+        // The pointer has already moved when its raw event arrives.
+        XFreeEventData(display_, &event.xcookie);
+        bring_pointer_back();
+    }
+}
+
+void ViewKeeper::follow_target() {
+    if (!confining_) {
+        return;
+    }
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (!XTranslateCoordinates(display_, target_, root_, 0, 0, &x, &y, &child)) {
+        // The target is gone and the view ends at its next tick: the pointer is free from now on.
+        take_barriers_down();
+        confining_ = false;
+        return;
+    }
+    const Rectangle now{x, y, capture_width_, capture_height_};
+    if (placed_ && now == rectangle_) {
+        return;
+    }
+    rectangle_ = now;
+    placed_ = true;
+    take_barriers_down();
+    put_barriers();
+    bring_pointer_back();
+}
+
+// Each side's barrier spans the whole screen: barriers that end at the rectangle's corners let the
+// pointer slip out past a corner. Each lets motion through only into the rectangle. A pointer at x
+// stopped by a vertical barrier at b stays at b when it came from the right and at b - 1 when it
+// came from the left, so the right and bottom barriers lie one past the last pixel inside.
+void ViewKeeper::put_barriers() {
+    if (!barriers_supported_) {
+        return;
+    }
+    const Rectangle& r = rectangle_;
+    const int right = r.x + r.width;
+    const int bottom = r.y + r.height;
+    barriers_[0] = XFixesCreatePointerBarrier(display_, root_, r.x, 0, r.x, screen_height_,
+                                              BarrierPositiveX, 0, nullptr);
+    barriers_[1] = XFixesCreatePointerBarrier(display_, root_, right, 0, right, screen_height_,
+                                              BarrierNegativeX, 0, nullptr);
+    barriers_[2] = XFixesCreatePointerBarrier(display_, root_, 0, r.y, screen_width_, r.y,
+                                              BarrierPositiveY, 0, nullptr);
+    barriers_[3] = XFixesCreatePointerBarrier(display_, root_, 0, bottom, screen_width_, bottom,
+                                              BarrierNegativeY, 0, nullptr);
+}
+
+void ViewKeeper::take_barriers_down() {
+    for (PointerBarrier& barrier : barriers_) {
+        if (barrier != 0) {
+            XFixesDestroyPointerBarrier(display_, barrier);
+            barrier = 0;
+        }
+    }
+}
+
+void ViewKeeper::bring_pointer_back() {
+    if (!confining_ || !placed_) {
+        return;
+    }
+    Window root = 0;
+    Window child = 0;
+    int x = 0;
+    int y = 0;
+    int window_x = 0;
+    int window_y = 0;
+    unsigned buttons = 0;
+    if (!XQueryPointer(display_, root_, &root, &child, &x, &y, &window_x, &window_y, &buttons)) {
+        return;
+    }
+    const Rectangle& r = rectangle_;
+    const int inside_x = std::clamp(x, r.x, r.x + r.width - 1);
+    const int inside_y = std::clamp(y, r.y, r.y + r.height - 1);
+    if (inside_x != x || inside_y != y) {
+        XWarpPointer(display_, None, root_, 0, 0, 0, 0, inside_x, inside_y);
+    }
+}
+
+void ViewKeeper::stop() {
+    const char wake = 1;
+    const ssize_t written = write(wake_[1], &wake, 1);
+    (void)written;
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    // Closing the connection also drops anything the server still holds for it.
+    XCloseDisplay(display_);
+    close(wake_[0]);
+    close(wake_[1]);
+}
+
+}  // namespace
+
+void view_keeper_start() {
+    if (keeper != nullptr) {
+        return;
+    }
+    auto* starting = new ViewKeeper;
+    if (!starting->open()) {
+        delete starting;
+        return;
+    }
+    // Never joined when the process ends without MyEndHook: the thread ends with the process, and
+    // the keeper is left undestroyed so that no joinable std::thread is destroyed at exit.
+    try {
+        starting->start_thread();
+    } catch (const std::system_error&) {
+        starting->stop();
+        delete starting;
+        return;
+    }
+    keeper = starting;
+}
+
+void view_keeper_stop() {
+    if (keeper == nullptr) {
+        return;
+    }
+    keeper->stop();
+    delete keeper;
+    keeper = nullptr;
+}
