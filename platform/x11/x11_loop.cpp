@@ -135,6 +135,12 @@ std::int32_t platform_run_message_loop() {
             continue;
         }
         XFlush(x11.display);
+        // A request with a reply (the grab above, a timer's round trips) may have read events into
+        // Xlib's queue; the socket then shows nothing and poll would sleep on them, a pick's click
+        // among them, until some other event came.
+        if (XEventsQueued(x11.display, QueuedAlready) > 0) {
+            continue;
+        }
         pollfd waits[2] = {{connection, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
         const int ready = poll(waits, wake_pipe[0] >= 0 ? 2 : 1, wait_ms());
         if (ready > 0 && (waits[1].revents & POLLIN) != 0) {
