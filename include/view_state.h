@@ -7,6 +7,7 @@
 #include "platform/handles.h"
 #include "render/pixel.h"
 #include "render/surface.h"
+#include "render/upscale.h"
 #include "render/upscale_fast.h"
 
 // The cursor image the tick draws and its hot spot, always from the same grab (or the arrow).
@@ -25,7 +26,7 @@ struct ViewState {
     std::int32_t SH = 0;  // screen height
     BlendPairFn blend_pair = nullptr;
     BlendQuadFn blend_quad = nullptr;
-    Upscaler upscaler = nullptr;  // chosen with the slots; null means the reference
+    Upscaler upscaler = upscale_blended;  // chosen with the slots
     std::int32_t timer_period = 100;  // the `time` setting; doubled in the blended mode
     std::int32_t mouse_trs = 3;       // cursor mode
     std::int32_t stretch = 0;         // the setting, then the effective mode chosen by the layout

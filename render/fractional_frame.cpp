@@ -6,8 +6,6 @@
 
 #include "include/view_state.h"
 #include "platform/platform.h"
-#include "render/upscale.h"
-#include "render/upscale_fast.h"
 
 void fractional_frame(DrawContext screen, DrawContext overlay, Point capture_origin) {
     const ViewState& v = view_state;
@@ -20,10 +18,7 @@ void fractional_frame(DrawContext screen, DrawContext overlay, Point capture_ori
         return;
     }
     platform_copy(v.capture_source.context, Point{0, 0}, screen, capture_origin, v.W, v.H);
-    // The upscaler chosen at start-up with the slots; a state that never had one (a test that fills
-    // only the slots) gets the reference, which gives the same frame.
-    const Upscaler upscale = v.upscaler != nullptr ? v.upscaler : upscale_blended;
-    upscale(v.capture_source, v.upscale, v.W, v.H, v.scale, v.blend_pair, v.blend_quad);
+    v.upscaler(v.capture_source, v.upscale, v.W, v.H, v.scale, v.blend_pair, v.blend_quad);
     // The layout made the surfaces of these sizes, so the products fit.
     const auto width = static_cast<std::int32_t>(std::int64_t{v.scale} * v.W / 2);
     const auto height = static_cast<std::int32_t>(std::int64_t{v.scale} * v.H / 2);

@@ -14,6 +14,7 @@
 
 #include "render/pixel.h"
 #include "render/surface.h"
+#include "render/upscale_fast.h"
 
 namespace {
 
@@ -178,6 +179,38 @@ inline void upscale_block_span(const Pixel* lower, const Pixel* upper, Pixel* de
 // written as k * (sy / 2), which stays within the checked upscaled size.
 inline Pixel* destination_block_row(const Surface& upscaled, std::int32_t k, std::int32_t sy) {
     return upscaled.pixels + std::ptrdiff_t{k} * (sy / 2) * std::ptrdiff_t{upscaled.width};
+}
+
+// A fast upscaler: the reference's guards, then `Rows<Family, K>::run(source, upscaled, W, H)`,
+// the enlargement of each fast file, for the scale asked for.
+template <template <typename, std::int32_t> class Rows, typename Family>
+void upscale_with(const Surface& source, const Surface& upscaled, std::int32_t W, std::int32_t H,
+                  std::int32_t scale, BlendPairFn blend_pair, BlendQuadFn blend_quad) {
+    if (!fast_upscale_allowed(source, upscaled, W, H, scale, blend_pair, blend_quad)) {
+        return;
+    }
+    if (scale == FAST_SCALE_THREE_HALVES) {
+        Rows<Family, FAST_SCALE_THREE_HALVES>::run(source, upscaled, W, H);
+    } else {
+        Rows<Family, FAST_SCALE_FIVE_HALVES>::run(source, upscaled, W, H);
+    }
+}
+
+// Returns the fast upscaler of the family that `smoothness` selects, as choose_kernels does:
+// 1 exact, 2 darker, 3 brighter, anything else fast.
+template <template <typename, std::int32_t> class Rows, typename Fast, typename Exact,
+          typename Darker, typename Brighter>
+Upscaler upscaler_for(std::int32_t smoothness) {
+    switch (smoothness) {
+        case SMOOTHNESS_EXACT_AVERAGE:
+            return upscale_with<Rows, Exact>;
+        case SMOOTHNESS_PICK_DARKER:
+            return upscale_with<Rows, Darker>;
+        case SMOOTHNESS_PICK_BRIGHTER:
+            return upscale_with<Rows, Brighter>;
+        default:
+            return upscale_with<Rows, Fast>;
+    }
 }
 
 }  // namespace

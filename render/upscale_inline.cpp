@@ -11,43 +11,23 @@
 namespace {
 
 template <typename Family, std::int32_t K>
-void upscale_rows(const Surface& source, const Surface& upscaled, std::int32_t W,
-                  std::int32_t H) {
-    const std::ptrdiff_t source_stride = source.width;
-    const std::ptrdiff_t upscaled_stride = upscaled.width;
-    for (std::int32_t sy = 0; sy < H - 1; sy += 2) {
-        const Pixel* lower = source.pixels + sy * source_stride;
-        upscale_block_span<Family, K>(lower, lower + source_stride,
-                                      destination_block_row(upscaled, K, sy), upscaled_stride, 0,
-                                      W);
+struct BlockRows {
+    static void run(const Surface& source, const Surface& upscaled, std::int32_t W,
+                    std::int32_t H) {
+        const std::ptrdiff_t source_stride = source.width;
+        const std::ptrdiff_t upscaled_stride = upscaled.width;
+        for (std::int32_t sy = 0; sy < H - 1; sy += 2) {
+            const Pixel* lower = source.pixels + sy * source_stride;
+            upscale_block_span<Family, K>(lower, lower + source_stride,
+                                          destination_block_row(upscaled, K, sy),
+                                          upscaled_stride, 0, W);
+        }
     }
-}
-
-template <typename Family>
-void upscale_inline(const Surface& source, const Surface& upscaled, std::int32_t W,
-                    std::int32_t H, std::int32_t scale, BlendPairFn blend_pair,
-                    BlendQuadFn blend_quad) {
-    if (!fast_upscale_allowed(source, upscaled, W, H, scale, blend_pair, blend_quad)) {
-        return;
-    }
-    if (scale == FAST_SCALE_THREE_HALVES) {
-        upscale_rows<Family, FAST_SCALE_THREE_HALVES>(source, upscaled, W, H);
-    } else {
-        upscale_rows<Family, FAST_SCALE_FIVE_HALVES>(source, upscaled, W, H);
-    }
-}
+};
 
 }  // namespace
 
 Upscaler inline_upscaler(std::int32_t smoothness) {
-    switch (smoothness) {
-        case SMOOTHNESS_EXACT_AVERAGE:
-            return upscale_inline<ExactAverageFamily>;
-        case SMOOTHNESS_PICK_DARKER:
-            return upscale_inline<PickDarkerFamily>;
-        case SMOOTHNESS_PICK_BRIGHTER:
-            return upscale_inline<PickBrighterFamily>;
-        default:
-            return upscale_inline<FastAverageFamily>;
-    }
+    return upscaler_for<BlockRows, FastAverageFamily, ExactAverageFamily, PickDarkerFamily,
+                        PickBrighterFamily>(smoothness);
 }

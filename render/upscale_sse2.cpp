@@ -151,75 +151,57 @@ void store_row_5(Pixel* out, Vec left, Vec middle, Vec right) {
 constexpr std::int32_t COLUMNS_PER_STEP = 8;  // four blocks
 
 template <typename Family, std::int32_t K>
-void upscale_rows(const Surface& source, const Surface& upscaled, std::int32_t W,
-                  std::int32_t H) {
-    const std::ptrdiff_t source_stride = source.width;
-    const std::ptrdiff_t stride = upscaled.width;
-    for (std::int32_t sy = 0; sy < H - 1; sy += 2) {
-        const Pixel* lower = source.pixels + sy * source_stride;
-        const Pixel* upper = lower + source_stride;
-        Pixel* destination = destination_block_row(upscaled, K, sy);
-        std::int32_t sx = 0;
-        for (; sx <= W - COLUMNS_PER_STEP; sx += COLUMNS_PER_STEP) {
-            // Columns sx .. sx + 7 of both rows; even lanes are the blocks' left pixels.
-            const Vec lower_a = load(lower + sx);
-            const Vec lower_b = load(lower + sx + 4);
-            const Vec upper_a = load(upper + sx);
-            const Vec upper_b = load(upper + sx + 4);
-            const Vec p00 = shuffle<0, 2, 0, 2>(lower_a, lower_b);
-            const Vec p01 = shuffle<1, 3, 1, 3>(lower_a, lower_b);
-            const Vec p10 = shuffle<0, 2, 0, 2>(upper_a, upper_b);
-            const Vec p11 = shuffle<1, 3, 1, 3>(upper_a, upper_b);
+struct SimdRows {
+    static void run(const Surface& source, const Surface& upscaled, std::int32_t W,
+                    std::int32_t H) {
+        const std::ptrdiff_t source_stride = source.width;
+        const std::ptrdiff_t stride = upscaled.width;
+        for (std::int32_t sy = 0; sy < H - 1; sy += 2) {
+            const Pixel* lower = source.pixels + sy * source_stride;
+            const Pixel* upper = lower + source_stride;
+            Pixel* destination = destination_block_row(upscaled, K, sy);
+            std::int32_t sx = 0;
+            for (; sx <= W - COLUMNS_PER_STEP; sx += COLUMNS_PER_STEP) {
+                // Columns sx .. sx + 7 of both rows; even lanes are the blocks' left pixels.
+                const Vec lower_a = load(lower + sx);
+                const Vec lower_b = load(lower + sx + 4);
+                const Vec upper_a = load(upper + sx);
+                const Vec upper_b = load(upper + sx + 4);
+                const Vec p00 = shuffle<0, 2, 0, 2>(lower_a, lower_b);
+                const Vec p01 = shuffle<1, 3, 1, 3>(lower_a, lower_b);
+                const Vec p10 = shuffle<0, 2, 0, 2>(upper_a, upper_b);
+                const Vec p11 = shuffle<1, 3, 1, 3>(upper_a, upper_b);
 
-            const Vec row_sy = Family::pair(p00, p01);
-            const Vec row_sy_plus_1 = Family::pair(p10, p11);
-            const Vec column_sx = Family::pair(p00, p10);
-            const Vec column_sx_plus_1 = Family::pair(p01, p11);
-            const Vec centre = Family::quad(p00, p10, p01, p11);
+                const Vec row_sy = Family::pair(p00, p01);
+                const Vec row_sy_plus_1 = Family::pair(p10, p11);
+                const Vec column_sx = Family::pair(p00, p10);
+                const Vec column_sx_plus_1 = Family::pair(p01, p11);
+                const Vec centre = Family::quad(p00, p10, p01, p11);
 
-            Pixel* corner = destination + std::ptrdiff_t{K} * (sx / 2);
-            if constexpr (K == FAST_SCALE_THREE_HALVES) {
-                store_row_3(corner, p00, row_sy, p01);
-                store_row_3(corner + stride, column_sx, centre, column_sx_plus_1);
-                store_row_3(corner + 2 * stride, p10, row_sy_plus_1, p11);
-            } else {
-                store_row_5(corner, p00, row_sy, p01);
-                store_row_5(corner + stride, p00, row_sy, p01);
-                store_row_5(corner + 2 * stride, column_sx, centre, column_sx_plus_1);
-                store_row_5(corner + 3 * stride, p10, row_sy_plus_1, p11);
-                store_row_5(corner + 4 * stride, p10, row_sy_plus_1, p11);
+                Pixel* corner = destination + std::ptrdiff_t{K} * (sx / 2);
+                if constexpr (K == FAST_SCALE_THREE_HALVES) {
+                    store_row_3(corner, p00, row_sy, p01);
+                    store_row_3(corner + stride, column_sx, centre, column_sx_plus_1);
+                    store_row_3(corner + 2 * stride, p10, row_sy_plus_1, p11);
+                } else {
+                    store_row_5(corner, p00, row_sy, p01);
+                    store_row_5(corner + stride, p00, row_sy, p01);
+                    store_row_5(corner + 2 * stride, column_sx, centre, column_sx_plus_1);
+                    store_row_5(corner + 3 * stride, p10, row_sy_plus_1, p11);
+                    store_row_5(corner + 4 * stride, p10, row_sy_plus_1, p11);
+                }
             }
+            using Scalar = typename Family::Scalar;
+            upscale_block_span<Scalar, K>(lower, upper, destination, stride, sx, W);
         }
-        upscale_block_span<typename Family::Scalar, K>(lower, upper, destination, stride, sx, W);
     }
-}
-
-template <typename Family>
-void upscale_sse2(const Surface& source, const Surface& upscaled, std::int32_t W, std::int32_t H,
-                  std::int32_t scale, BlendPairFn blend_pair, BlendQuadFn blend_quad) {
-    if (!fast_upscale_allowed(source, upscaled, W, H, scale, blend_pair, blend_quad)) {
-        return;
-    }
-    if (scale == FAST_SCALE_THREE_HALVES) {
-        upscale_rows<Family, FAST_SCALE_THREE_HALVES>(source, upscaled, W, H);
-    } else {
-        upscale_rows<Family, FAST_SCALE_FIVE_HALVES>(source, upscaled, W, H);
-    }
-}
+};
 
 }  // namespace
 
 Upscaler sse2_upscaler(std::int32_t smoothness) {
-    switch (smoothness) {
-        case SMOOTHNESS_EXACT_AVERAGE:
-            return upscale_sse2<ExactAverageSse2>;
-        case SMOOTHNESS_PICK_DARKER:
-            return upscale_sse2<PickDarkerSse2>;
-        case SMOOTHNESS_PICK_BRIGHTER:
-            return upscale_sse2<PickBrighterSse2>;
-        default:
-            return upscale_sse2<FastAverageSse2>;
-    }
+    return upscaler_for<SimdRows, FastAverageSse2, ExactAverageSse2, PickDarkerSse2,
+                        PickBrighterSse2>(smoothness);
 }
 
 #else

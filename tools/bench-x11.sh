@@ -15,32 +15,14 @@ else
 fi
 cmake --build "$build" -j"${JOBS:-2}" --target zrv5_tick_timing zrv5_test_target MouseHook >/dev/null
 
-work=$(mktemp -d /tmp/zrv5-bench-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Waits up to $2 seconds for the file $1 to hold a line matching $3.
-wait_for_line() {
-  local deadline=$((SECONDS + $2))
-  until grep -q "$3" "$1" 2>/dev/null; do
-    if [ "$SECONDS" -ge "$deadline" ]; then return 1; fi
-    sleep 0.1
-  done
-}
-
-Xvfb -displayfd 1 -screen 0 1400x1050x24 -nolisten tcp -noreset >"$work/display" 2>/dev/null &
-pids+=($!)
-wait_for_line "$work/display" 15 '^[0-9]' || { echo "bench-x11: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -1 "$work/display")"
+name=bench-x11
+source tools/xvfb.sh
+start_xvfb
 
 # Runs one case: a target of $2 x $3 at ($4, $5) and zrv5 with the settings $6.
 run_case() {
-  local name=$1 width=$2 height=$3 x=$4 y=$5 settings=$6
-  local folder="$work/$name"
+  local label=$1 width=$2 height=$3 x=$4 y=$5 settings=$6
+  local folder="$work/$label"
   mkdir -p "$folder"
   mkfifo "$folder/target.in"
   "$build/tests/x11/zrv5_test_target" --geometry "${width}x${height}+${x}+${y}" \
@@ -48,7 +30,7 @@ run_case() {
   local target=$!
   pids+=("$target")
   exec 4>"$folder/target.in"
-  wait_for_line "$folder/target.out" 15 '^ready' || { echo "bench-x11: no target" >&2; exit 1; }
+  wait_for_line "$folder/target.out" 15 '^ready' || fail "no target"
 
   cp "$build/zrv5_tick_timing" "$build/libMouseHook.so" "$folder/"
   printf '[Zarvo5]\n%b' "$settings" >"$folder/zrv5_tick_timing.ini"
@@ -56,15 +38,10 @@ run_case() {
     "$folder/zrv5_tick_timing" 2>"$folder/timing" &
   local program=$!
   pids+=("$program")
-  local deadline=$((SECONDS + 15))
-  until xdotool search --name '^ZRV5$' >/dev/null 2>&1; do
-    if [ "$SECONDS" -ge "$deadline" ]; then echo "bench-x11: zrv5 did not start" >&2; exit 1; fi
-    sleep 0.1
-  done
-  sleep 0.3
+  wait_for_overlay
   xdotool mousemove $((x + 100)) $((y + 50)) click 1
-  wait_for_line "$folder/timing" 300 '^tick timing' || { echo "bench-x11: no figures" >&2; exit 1; }
-  echo "$name: $(grep '^tick timing' "$folder/timing")"
+  wait_for_line "$folder/timing" 300 '^tick timing' || fail "no figures"
+  echo "$label: $(grep '^tick timing' "$folder/timing")"
   echo close >&4
   exec 4>&-
   wait "$program" || true

@@ -17,41 +17,10 @@
 
 #include "render/kernels.h"
 #include "render/upscale.h"
+#include "support/guarded_surface.h"
 #include "support/seeded.h"
 
 namespace {
-
-constexpr std::size_t GUARD_WORDS = 16;
-constexpr Pixel GUARD = 0xDEADBEEF;
-constexpr Pixel UNWRITTEN = 0xA5A5A5A5;
-
-// Surface memory with guard words on both sides, compared whole (guards included).
-class GuardedSurface {
-public:
-    GuardedSurface(std::int32_t width, std::int32_t height)
-        : words_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) +
-                     2 * GUARD_WORDS,
-                 UNWRITTEN) {
-        for (std::size_t i = 0; i < GUARD_WORDS; ++i) {
-            words_[i] = GUARD;
-            words_[words_.size() - 1 - i] = GUARD;
-        }
-        surface.pixels = words_.data() + GUARD_WORDS;
-        surface.width = width;
-        surface.height = height;
-    }
-    GuardedSurface(const GuardedSurface&) = delete;
-    GuardedSurface& operator=(const GuardedSurface&) = delete;
-
-    std::size_t pixel_count() const { return words_.size() - 2 * GUARD_WORDS; }
-    Pixel& pixel(std::size_t i) { return words_[GUARD_WORDS + i]; }
-    const std::vector<Pixel>& words() const { return words_; }
-
-    Surface surface;
-
-private:
-    std::vector<Pixel> words_;
-};
 
 struct Variant {
     std::string name;

@@ -15,26 +15,9 @@ for program in zrv5 libMouseHook.so zrv5_demo_window; do
   fi
 done
 mkdir -p "$out"
-work=$(mktemp -d /tmp/zrv5-demo-XXXXXX)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-wait_for_line() {  # file, seconds, pattern
-  local deadline=$((SECONDS + $2))
-  until grep -q "$3" "$1" 2>/dev/null; do
-    if [ "$SECONDS" -ge "$deadline" ]; then return 1; fi
-    sleep 0.1
-  done
-}
-
-Xvfb -displayfd 1 -screen 0 1400x1050x24 -nolisten tcp -noreset >"$work/display" 2>/dev/null &
-pids+=($!)
-wait_for_line "$work/display" 15 '^[0-9]' || { echo "demo: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -1 "$work/display")"
+name=demo
+source tools/xvfb.sh
+start_xvfb
 echo "demo: Xvfb on $DISPLAY"
 
 # Shows the sample window at $2x$3+$4+$5, magnifies it with stretch $1 and saves the screen.
@@ -56,12 +39,7 @@ demo_mode() {
   XDG_CONFIG_HOME="$folder/config" "$folder/zrv5" &
   local program=$!
   pids+=("$program")
-  local deadline=$((SECONDS + 15))
-  until xdotool search --name '^ZRV5$' >/dev/null 2>&1; do
-    if [ "$SECONDS" -ge "$deadline" ]; then echo "demo: zrv5 did not start" >&2; exit 1; fi
-    sleep 0.1
-  done
-  sleep 0.3
+  wait_for_overlay
   xdotool mousemove $((x + width * 3 / 5)) $((y + height * 2 / 5)) click 1
   sleep 1.5
   import -window root "$out/demo-stretch$stretch.png"
@@ -73,8 +51,7 @@ demo_mode() {
   wait "$program" || code=$?
   wait "$window" 2>/dev/null || true
   if [ "$code" -ne 0 ]; then
-    echo "demo: zrv5 ended with $code" >&2
-    exit 1
+    fail "zrv5 ended with $code"
   fi
 }
 
