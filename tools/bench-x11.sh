@@ -3,11 +3,14 @@
 # run (a 640x480 target doubled) and the blended run (800x600 by 3/2, smoothness 1), the median over
 # 1000 ticks of the whole tick and of its capture, enlargement and presentation.
 #   bash tools/bench-x11.sh        (builds what it needs in build/linux, or $ZRV5_BUILD_DIR, first)
+# ZRV5_TIMING_PROGRAM=<path> times another timing build instead (say, one of an older commit), with
+# this tree's target window.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 build=${ZRV5_BUILD_DIR:-build/linux}
 ticks=${ZRV5_TIMING_TICKS:-1000}
+program=${ZRV5_TIMING_PROGRAM:-$build/zrv5_tick_timing}
 if [ "$build" = build/linux ]; then
   cmake --preset linux >/dev/null
 else
@@ -19,20 +22,22 @@ name=bench-x11
 source tools/xvfb.sh
 start_xvfb
 
-# Runs one case: a target of $2 x $3 at ($4, $5) and zrv5 with the settings $6.
+# Runs one case: a target of $2 x $3 at ($4, $5) and zrv5 with the settings $6; the target's
+# picture changes every $7 ms when that is given, else never.
 run_case() {
-  local label=$1 width=$2 height=$3 x=$4 y=$5 settings=$6
+  local label=$1 width=$2 height=$3 x=$4 y=$5 settings=$6 animate=${7:--1}
   local folder="$work/$label"
   mkdir -p "$folder"
   mkfifo "$folder/target.in"
-  "$build/tests/x11/zrv5_test_target" --geometry "${width}x${height}+${x}+${y}" \
+  "$build/tests/x11/zrv5_test_target" --geometry "${width}x${height}+${x}+${y}" --animate "$animate" \
     <"$folder/target.in" >"$folder/target.out" 2>&1 &
   local target=$!
   pids+=("$target")
   exec 4>"$folder/target.in"
   wait_for_line "$folder/target.out" 15 '^ready' || fail "no target"
 
-  cp "$build/zrv5_tick_timing" "$build/libMouseHook.so" "$folder/"
+  cp "$program" "$folder/zrv5_tick_timing"
+  cp "$build/libMouseHook.so" "$folder/"
   printf '[Zarvo5]\n%b' "$settings" >"$folder/zrv5_tick_timing.ini"
   XDG_CONFIG_HOME="$folder/config" ZRV5_TIMING_TICKS="$ticks" \
     "$folder/zrv5_tick_timing" 2>"$folder/timing" &
@@ -48,5 +53,9 @@ run_case() {
   wait "$target" || true
 }
 
-run_case "typical 640x480 x2 (time 10)" 640 480 200 150 'time=10\n'
-run_case "blended 800x600 x3/2 (time 10, period 20)" 800 600 300 200 'time=10\nstretch=1\nsmoothness=1\n'
+run_case "typical 640x480 x2 (time 10), still picture" 640 480 200 150 'time=10\n'
+run_case "typical 640x480 x2 (time 10), new picture every 5 ms" 640 480 200 150 'time=10\n' 5
+run_case "blended 800x600 x3/2 (time 10, period 20), still" 800 600 300 200 \
+  'time=10\nstretch=1\nsmoothness=1\n'
+run_case "blended 800x600 x3/2 (time 10, period 20), new picture every 5 ms" 800 600 300 200 \
+  'time=10\nstretch=1\nsmoothness=1\n' 5

@@ -28,28 +28,31 @@ namespace {
 PlatformDrawContext overlay_context{ContextKind::overlay, nullptr};
 PlatformDrawContext screen_context{ContextKind::screen, nullptr};
 
-// The part of the overlay drawn since the last present, clipped to the overlay.
-struct Dirty {
-    std::int32_t left = std::numeric_limits<std::int32_t>::max();
-    std::int32_t top = std::numeric_limits<std::int32_t>::max();
-    std::int32_t right = std::numeric_limits<std::int32_t>::min();
-    std::int32_t bottom = std::numeric_limits<std::int32_t>::min();
-    bool empty() const { return left >= right || top >= bottom; }
-    void add(Rect area) {
-        if (area.width <= 0 || area.height <= 0) {
-            return;
+// The rows of the overlay whose pixels changed since the last present; a present sends only these.
+// Between ticks the overlay's image holds exactly what the server shows, so a row written again
+// with the pixels it already holds needs no present: on a still picture only the rows under the
+// cursor go to the server.
+struct Changes {
+    std::vector<std::uint8_t> rows;  // one flag per overlay row; sized once
+    bool any = false;
+
+    // Called with every view of the image: what the server shows of a new image is not known
+    // yet, so the first present sends all of it.
+    void follow(const X11Image& image) {
+        if (rows.size() != static_cast<std::size_t>(image.height)) {
+            rows.assign(static_cast<std::size_t>(image.height), 1);
+            any = true;
         }
-        const std::int64_t x = area.x;
-        const std::int64_t y = area.y;
-        left =
-            static_cast<std::int32_t>(std::min<std::int64_t>(left, std::max<std::int64_t>(x, 0)));
-        top = static_cast<std::int32_t>(std::min<std::int64_t>(top, std::max<std::int64_t>(y, 0)));
-        right = static_cast<std::int32_t>(
-            std::max<std::int64_t>(right, std::min<std::int64_t>(x + area.width, x11.width)));
-        bottom = static_cast<std::int32_t>(
-            std::max<std::int64_t>(bottom, std::min<std::int64_t>(y + area.height, x11.height)));
     }
-} overlay_dirty;
+    void mark(std::int32_t y) {
+        rows[static_cast<std::size_t>(y)] = 1;
+        any = true;
+    }
+    void clear() {
+        std::fill(rows.begin(), rows.end(), std::uint8_t{0});
+        any = false;
+    }
+} overlay_changes;
 
 std::vector<Pixel> screen_pixels;  // the capture a copy from the screen reads
 
@@ -59,6 +62,7 @@ struct PixelView {
     std::ptrdiff_t stride = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    Changes* changes = nullptr;  // set for the overlay: writes note the rows they change
     Pixel* row(std::int32_t y) const { return base + y * stride; }
 };
 
@@ -79,7 +83,8 @@ PixelView destination_view(DrawContext context) {
         if (image.image == nullptr || x11.overlay == 0) {
             return PixelView{};
         }
-        return PixelView{image.row(0), image.stride(), image.width, image.height};
+        overlay_changes.follow(image);
+        return PixelView{image.row(0), image.stride(), image.width, image.height, &overlay_changes};
     }
     if (context != nullptr && context->kind == ContextKind::memory) {
         return view_of_bitmap(context->bitmap);
@@ -118,6 +123,7 @@ std::int32_t source_index(std::int32_t d, std::int32_t source, std::int32_t dest
 }
 
 std::vector<std::int32_t> stretch_columns;  // the column table of the last stretch
+std::vector<Pixel> row_scratch;             // a row of the overlay being made
 
 // Writes destination columns first_column .. last_column - 1 (exclusive) of a whole-factor
 // widening: column d takes source column first_source + d / factor, the same as the table gives
@@ -148,6 +154,22 @@ void replicate_columns(Pixel* out, const Pixel* in, std::int32_t first_source,
     }
 }
 
+// Puts `count` pixels into row y of the destination from column x on. The overlay's row is
+// written only where it differs, and then noted as changed.
+void put_row(const PixelView& destination, std::int32_t y, std::int32_t x, const Pixel* pixels,
+             std::size_t count) {
+    Pixel* out = destination.row(y) + x;
+    if (out == pixels) {
+        return;  // made in place
+    }
+    if (destination.changes == nullptr) {
+        std::memmove(out, pixels, count * sizeof(Pixel));
+    } else if (std::memcmp(out, pixels, count * sizeof(Pixel)) != 0) {
+        std::memmove(out, pixels, count * sizeof(Pixel));
+        destination.changes->mark(y);
+    }
+}
+
 // Copies `from` of the source into `to` of the destination, repeating pixels where `to` is larger;
 // destination pixels outside the destination and those whose source lies outside the source are
 // left alone.
@@ -164,8 +186,11 @@ void stretch(const PixelView& destination, Rect to, const PixelView& source, Rec
         return;
     }
     // The source column of every destination column, or -1 where it falls outside the source; the
-    // table keeps its memory from tick to tick, so a tick of the same size allocates nothing.
-    stretch_columns.resize(static_cast<std::size_t>(last_column - first_column));
+    // table and the scratch row keep their memory from tick to tick, so a tick of the same size
+    // allocates nothing.
+    const auto count = static_cast<std::size_t>(last_column - first_column);
+    stretch_columns.resize(count);
+    row_scratch.resize(count);
     std::vector<std::int32_t>& columns = stretch_columns;
     bool all_inside = true;
     for (std::int32_t d = first_column; d < last_column; ++d) {
@@ -179,37 +204,42 @@ void stretch(const PixelView& destination, Rect to, const PixelView& source, Rec
     // neighbouring destination columns, written without the table.
     const std::int32_t factor = to.width / from.width;
     const bool whole_factor = all_inside && !same_width && to.width % from.width == 0;
+    const std::int32_t x = to.x + first_column;
     std::int32_t previous_row = -1;
-    Pixel* previous_out = nullptr;
+    const Pixel* previous = nullptr;  // the pixels of the previous destination row
     for (std::int32_t d = first_row; d < last_row; ++d) {
         const std::int32_t row = from.y + source_index(d, from.height, to.height);
         if (row < 0 || row >= source.height) {
             continue;
         }
-        Pixel* out = destination.row(to.y + d) + to.x + first_column;
-        const auto count = static_cast<std::size_t>(last_column - first_column);
+        const std::int32_t y = to.y + d;
+        const Pixel* pixels = nullptr;
         if (row == previous_row && all_inside) {
-            std::memcpy(out, previous_out, count * sizeof(Pixel));  // a repeated row
+            pixels = previous;  // a repeated row
         } else if (same_width) {
-            std::memmove(out, source.row(row) + columns[0], count * sizeof(Pixel));
-        } else if (whole_factor) {
-            replicate_columns(out, source.row(row), from.x, first_column, last_column, factor);
+            pixels = source.row(row) + columns[0];
         } else {
+            // Made in place for a memory context, in the scratch row for the overlay.
+            Pixel* made =
+                destination.changes == nullptr ? destination.row(y) + x : row_scratch.data();
             const Pixel* in = source.row(row);
-            for (std::size_t i = 0; i < count; ++i) {
-                if (columns[i] >= 0) {
-                    out[i] = in[columns[i]];
+            if (whole_factor) {
+                replicate_columns(made, in, from.x, first_column, last_column, factor);
+            } else {
+                if (made != destination.row(y) + x) {
+                    std::memcpy(made, destination.row(y) + x, count * sizeof(Pixel));
+                }
+                for (std::size_t i = 0; i < count; ++i) {
+                    if (columns[i] >= 0) {
+                        made[i] = in[columns[i]];
+                    }
                 }
             }
+            pixels = made;
         }
+        put_row(destination, y, x, pixels, count);
         previous_row = row;
-        previous_out = out;
-    }
-}
-
-void note_drawn(DrawContext destination, Rect area) {
-    if (destination == &overlay_context) {
-        overlay_dirty.add(area);
+        previous = destination.row(y) + x;
     }
 }
 
@@ -225,6 +255,7 @@ void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std
     }
     x11_put_image(x11.overlay_image, x11.overlay, x11.overlay_gc, left, top, right - left,
                   bottom - top);
+    XSync(x11.display, False);
 }
 
 DrawContext platform_get_context(WindowHandle window) {
@@ -238,14 +269,32 @@ DrawContext platform_get_context(WindowHandle window) {
 }
 
 void platform_release_context(WindowHandle, DrawContext context) {
-    if (context == &overlay_context && !overlay_dirty.empty()) {
-        tick_timing_mark(TickStage::present_start);
-        x11_present_overlay(overlay_dirty.left, overlay_dirty.top,
-                            overlay_dirty.right - overlay_dirty.left,
-                            overlay_dirty.bottom - overlay_dirty.top);
-        tick_timing_mark(TickStage::present_end);
-        overlay_dirty = Dirty{};
+    Changes& changes = overlay_changes;
+    if (context != &overlay_context || !changes.any) {
+        return;
     }
+    tick_timing_mark(TickStage::present_start);
+    // Each run of changed rows in one request of whole rows (the server copies whole rows of its
+    // shared memory faster than parts of them: 0.7 against 1.1 ms for 1280 of 1400 columns), all
+    // of them before the one wait for the server.
+    const auto rows = static_cast<std::int32_t>(changes.rows.size());
+    for (std::int32_t top = 0; top < rows; ++top) {
+        if (changes.rows[static_cast<std::size_t>(top)] == 0) {
+            continue;
+        }
+        std::int32_t bottom = top + 1;
+        while (bottom < rows && changes.rows[static_cast<std::size_t>(bottom)] != 0) {
+            ++bottom;
+        }
+        if (x11.overlay != 0) {
+            x11_put_image(x11.overlay_image, x11.overlay, x11.overlay_gc, 0, top,
+                          x11.overlay_image.width, bottom - top);
+        }
+        top = bottom;
+    }
+    XSync(x11.display, False);
+    tick_timing_mark(TickStage::present_end);
+    changes.clear();
 }
 
 void platform_stretch_copy(DrawContext destination, Rect to, DrawContext source, Rect from) {
@@ -255,7 +304,6 @@ void platform_stretch_copy(DrawContext destination, Rect to, DrawContext source,
     }
     const PixelView in = source_view(source, from);
     stretch(out, to, in, from);
-    note_drawn(destination, to);
     if (destination == &overlay_context) {
         tick_timing_mark(TickStage::image_end);
     }
@@ -282,9 +330,15 @@ void platform_fill_black(DrawContext destination, Rect area) {
         return;
     }
     for (std::int32_t y = top; y < bottom; ++y) {
-        std::fill(out.row(y) + left, out.row(y) + right, Pixel{0});
+        Pixel* first = out.row(y) + left;
+        Pixel* last = out.row(y) + right;
+        if (out.changes == nullptr) {
+            std::fill(first, last, Pixel{0});
+        } else if (std::any_of(first, last, [](Pixel p) { return p != 0; })) {
+            std::fill(first, last, Pixel{0});
+            out.changes->mark(y);
+        }
     }
-    note_drawn(destination, area);
 }
 
 // Blends one premultiplied ARGB pixel over an opaque one: each channel is the source's plus the
@@ -321,13 +375,18 @@ void platform_draw_cursor(DrawContext destination, Point at, CursorImage image) 
         const std::uint32_t* in =
             image->argb.data() + static_cast<std::ptrdiff_t>(y) * image->width;
         Pixel* row = out.row(at.y + y) + at.x;
+        bool changed = false;
         for (std::int32_t x = first_column; x < last_column; ++x) {
             if ((in[x] >> 24) != 0 || (in[x] & 0x00FFFFFFu) != 0) {
-                row[x] = blend_premultiplied(in[x], row[x]);
+                const Pixel blended = blend_premultiplied(in[x], row[x]);
+                changed = changed || blended != row[x];
+                row[x] = blended;
             }
         }
+        if (changed && out.changes != nullptr) {
+            out.changes->mark(at.y + y);
+        }
     }
-    note_drawn(destination, Rect{at.x, at.y, image->width, image->height});
 }
 
 BitmapHandle platform_create_bitmap(DrawContext, std::int32_t width, std::int32_t height,

@@ -115,7 +115,6 @@ void x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, st
     } else {
         XPutImage(x11.display, drawable, gc, image.image, x, y, x, y, w, h);
     }
-    XSync(x11.display, False);
 }
 
 bool x11_get_image(X11Image& image, Drawable drawable) {

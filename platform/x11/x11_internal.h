@@ -90,8 +90,8 @@ bool x11_on_gui_thread();
 
 bool x11_create_image(X11Image& image, std::int32_t width, std::int32_t height);
 void x11_destroy_image(X11Image& image);
-// Sends the rectangle of the image to the same place of the drawable and waits until the server has
-// read it, so the memory can be drawn into again at once.
+// Sends the rectangle of the image to the same place of the drawable. The image's memory may be
+// drawn into again only after an XSync: until then the server may still be reading it.
 void x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, std::int32_t y,
                    std::int32_t width, std::int32_t height);
 // Reads the image's size from (0, 0) of the drawable; false when the server refuses.
@@ -118,7 +118,8 @@ bool x11_try_grab();
 
 // --- x11_draw.cpp ---
 
-// Sends what was drawn into the overlay image since the last present.
+// Sends a rectangle of the overlay image (a part the server has lost) and waits until the server
+// has it.
 void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
 
 // --- x11_window.cpp ---

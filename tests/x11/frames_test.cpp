@@ -139,6 +139,19 @@ TEST_F(Frames, TheCaptureFollowsAMovedTarget) {
                   "after-move");
 }
 
+// A picture the target redraws in place shows in the frames that follow, and so does the first
+// picture when it comes back: the overlay sends the server only rows whose pixels changed.
+TEST_F(Frames, APictureRedrawnInPlaceShowsInTheNextFrames) {
+    auto target = start_target(640, 480, 200, 150);
+    auto run = start_and_pick(300, 200);
+    const Placement place{60, 45, 1280, 960};
+    expect_screen(stretched_frame(target_source(0), 640, 480, place, 60, 45), "first-picture");
+    target->command("picture 2");
+    expect_screen(stretched_frame(target_source(2), 640, 480, place, 60, 45), "second-picture");
+    target->command("picture 0");
+    expect_screen(stretched_frame(target_source(0), 640, 480, place, 60, 45), "picture-back");
+}
+
 // The capture size stays as the pick fixed it: after the target shrinks to 320x240, the 640x480
 // capture shows the smaller picture and, beside it, the root's background, here a pattern.
 TEST_F(Frames, TheCaptureSizeStaysWhenTheTargetIsResized) {

@@ -1,8 +1,9 @@
 // The end-to-end tests' target window: a known picture at a known size and place, driven by
 // commands on standard input and reporting on standard output.
-//   zrv5_test_target --geometry WxH+X+Y [--variant N] [--name NAME]
-// Commands: "move X Y", "resize W H", "cursor N" (one of the test pointer shapes, or -1 for none),
-// "raise", "close". Reports: "ready <window id>" once the picture is shown, "done <command>" after
+//   zrv5_test_target --geometry WxH+X+Y [--variant N] [--name NAME] [--animate MS]
+// Commands: "move X Y", "resize W H", "picture N" (redraws as variant N), "cursor N" (one of the
+// test pointer shapes, or -1 for none), "raise", "close". With --animate the picture changes to
+// the next variant every MS milliseconds, as a video would. Reports: "ready <window id>" once the picture is shown, "done <command>" after
 // each command has taken effect, and "press B X Y" / "release B X Y" for every mouse button event.
 #include <X11/Xcursor/Xcursor.h>
 #include <X11/Xlib.h>
@@ -111,6 +112,9 @@ bool run_command(Target& target, const std::string& line) {
         target.width = static_cast<int>(a);
         target.height = static_cast<int>(b);
         draw(target);
+    } else if (std::sscanf(line.c_str(), "picture %ld", &a) == 1) {
+        target.variant = static_cast<int>(a);
+        draw(target);
     } else if (std::sscanf(line.c_str(), "cursor %ld", &a) == 1) {
         set_pointer_shape(target, static_cast<int>(a));
         XSync(target.display, False);
@@ -140,6 +144,7 @@ int main(int argc, char** argv) {
     int x = 0;
     int y = 0;
     const char* name = "zrv5 test target";
+    int animate_ms = -1;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--geometry") == 0) {
             std::sscanf(argv[i + 1], "%dx%d+%d+%d", &target.width, &target.height, &x, &y);
@@ -147,10 +152,14 @@ int main(int argc, char** argv) {
             target.variant = std::atoi(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--name") == 0) {
             name = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--animate") == 0) {
+            animate_ms = std::atoi(argv[i + 1]);
         }
     }
     if (target.width <= 0 || target.height <= 0) {
-        std::fprintf(stderr, "usage: %s --geometry WxH+X+Y [--variant N] [--name NAME]\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s --geometry WxH+X+Y [--variant N] [--name NAME] [--animate MS]\n",
+                     argv[0]);
         return 2;
     }
     target.display = XOpenDisplay(nullptr);
@@ -197,13 +206,18 @@ int main(int argc, char** argv) {
             }
         }
         pollfd waits[2] = {{ConnectionNumber(target.display), POLLIN, 0}, {0, POLLIN, 0}};
-        if (poll(waits, 2, 100) <= 0) {
+        const int ready_count = poll(waits, 2, animate_ms > 0 ? animate_ms : 100);
+        if (ready_count == 0 && ready && animate_ms > 0) {
+            ++target.variant;
+            draw(target);
+        }
+        if (ready_count <= 0) {
             continue;
         }
         if ((waits[1].revents & (POLLIN | POLLHUP)) != 0) {
             char buffer[256];
             const ssize_t got = read(0, buffer, sizeof buffer);
-            if (got <= 0) {
+            if (ready_count <= 0) {
                 break;  // the test has gone
             }
             pending.append(buffer, static_cast<std::size_t>(got));
