@@ -1,7 +1,10 @@
 // The screen as it lies beneath the overlay. A copy of the screen itself would include the opaque
 // overlay, so every child of the root is redirected offscreen (Composite, automatic: the server
 // still shows them) and a capture composes the windows other than the overlay, bottom to top, from
-// their own pixmaps into a pixmap of ours (RENDER), which is then read back.
+// their own pixmaps into a pixmap of ours (RENDER), which is then read back. The questions about
+// the windows go out in one batch (through the connection's XCB side) and cost one round trip, not
+// two per window.
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xcomposite.h>
@@ -9,8 +12,12 @@
 #include <X11/extensions/Xrender.h>
 #include <X11/extensions/shape.h>
 
+#include <xcb/xcb.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/x11/x11_internal.h"
 
@@ -31,11 +38,28 @@ std::int32_t canvas_width = 0;
 std::int32_t canvas_height = 0;
 X11Image readback;  // the canvas read back
 
+// Returns the visual of the screen with the given id, or null.
+Visual* visual_of(VisualID id) {
+    XVisualInfo wanted{};
+    wanted.visualid = id;
+    int count = 0;
+    XVisualInfo* found = XGetVisualInfo(x11.display, VisualIDMask, &wanted, &count);
+    Visual* visual = count > 0 ? found[0].visual : nullptr;
+    if (found != nullptr) {
+        XFree(found);
+    }
+    return visual;
+}
+
 // Returns the cached picture of the window, making one on first use.
-const WindowPicture* picture_of(Window window, Visual* visual) {
+const WindowPicture* picture_of(Window window, VisualID visual_id) {
     const auto found = pictures.find(window);
     if (found != pictures.end()) {
         return &found->second;
+    }
+    Visual* visual = visual_of(visual_id);
+    if (visual == nullptr) {
+        return nullptr;
     }
     XRenderPictFormat* format = XRenderFindVisualFormat(x11.display, visual);
     if (format == nullptr) {
@@ -75,32 +99,93 @@ struct Area {
     int bottom;
 };
 
+// What a capture needs to know of a top-level window: where it is, and its visual.
+struct TopLevel {
+    Window window = 0;
+    int x = 0;  // the outer edge, border included
+    int y = 0;
+    int width = 0;  // inside the border
+    int height = 0;
+    int border = 0;
+    VisualID visual = 0;
+};
+
 // Composes the part of one window (its border included) that falls into the visible part of the
 // capture, whose top-left corner on the screen is (x, y).
-void compose_window(Window window, const XWindowAttributes& attributes, const Area& visible,
-                    std::int32_t x, std::int32_t y) {
-    const int border = attributes.border_width;
+void compose_window(const TopLevel& window, const Area& visible, std::int32_t x, std::int32_t y) {
+    const int border = window.border;
     // The window's outer edge, border included; its picture's (0, 0) is inside the border.
-    const int left = std::max(attributes.x, visible.left);
-    const int top = std::max(attributes.y, visible.top);
-    const int right = std::min(attributes.x + attributes.width + 2 * border, visible.right);
-    const int bottom = std::min(attributes.y + attributes.height + 2 * border, visible.bottom);
+    const int left = std::max(window.x, visible.left);
+    const int top = std::max(window.y, visible.top);
+    const int right = std::min(window.x + window.width + 2 * border, visible.right);
+    const int bottom = std::min(window.y + window.height + 2 * border, visible.bottom);
     if (left >= right || top >= bottom) {
         return;
     }
-    const WindowPicture* source = picture_of(window, attributes.visual);
+    const WindowPicture* source = picture_of(window.window, window.visual);
     if (source == nullptr) {
         return;
     }
     XRenderComposite(x11.display, source->has_alpha ? PictOpOver : PictOpSrc, source->picture, None,
-                     canvas_picture, left - attributes.x - border, top - attributes.y - border, 0,
-                     0, left - x, top - y, static_cast<unsigned>(right - left),
+                     canvas_picture, left - window.x - border, top - window.y - border, 0, 0,
+                     left - x, top - y, static_cast<unsigned>(right - left),
                      static_cast<unsigned>(bottom - top));
 }
 
-bool composable(Window window, const XWindowAttributes& attributes) {
-    return window != x11.overlay && attributes.map_state == IsViewable &&
-           attributes.c_class == InputOutput;
+// The lists of each capture's window walk, kept from tick to tick with their memory.
+std::vector<TopLevel> found;
+std::vector<Window> windows;
+std::vector<xcb_get_window_attributes_cookie_t> attribute_cookies;
+std::vector<xcb_get_geometry_cookie_t> geometry_cookies;
+
+// Returns the children of the root that a capture composes, bottom to top, the background window
+// first: those viewable and InputOutput, other than the overlay. The tree is asked for, then every
+// window's attributes and geometry in one batch; a window destroyed meanwhile answers with an
+// error and is left out.
+const std::vector<TopLevel>& top_levels() {
+    found.clear();
+    xcb_connection_t* connection = XGetXCBConnection(x11.display);
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(
+        connection, xcb_query_tree(connection, static_cast<xcb_window_t>(x11.root)), nullptr);
+    if (tree == nullptr) {
+        return found;
+    }
+    windows.assign(1, x11.background_window);
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    const int count = xcb_query_tree_children_length(tree);
+    for (int i = 0; i < count; ++i) {
+        if (children[i] != x11.background_window && children[i] != x11.overlay) {
+            windows.push_back(children[i]);
+        }
+    }
+    std::free(tree);
+
+    attribute_cookies.clear();
+    geometry_cookies.clear();
+    for (const Window window : windows) {
+        const auto id = static_cast<xcb_window_t>(window);
+        attribute_cookies.push_back(xcb_get_window_attributes(connection, id));
+        geometry_cookies.push_back(xcb_get_geometry(connection, id));
+    }
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        xcb_generic_error_t* error = nullptr;
+        xcb_get_window_attributes_reply_t* attributes =
+            xcb_get_window_attributes_reply(connection, attribute_cookies[i], &error);
+        std::free(error);
+        error = nullptr;
+        xcb_get_geometry_reply_t* geometry =
+            xcb_get_geometry_reply(connection, geometry_cookies[i], &error);
+        std::free(error);
+        if (attributes != nullptr && geometry != nullptr &&
+            attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
+            attributes->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT) {
+            found.push_back(TopLevel{windows[i], geometry->x, geometry->y, geometry->width,
+                                     geometry->height, geometry->border_width, attributes->visual});
+        }
+        std::free(attributes);
+        std::free(geometry);
+    }
+    return found;
 }
 
 }  // namespace
@@ -145,25 +230,8 @@ void x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_
     // Off the screen there is nothing to see, whatever a window's pixmap holds there.
     const Area visible{std::max(x, 0), std::max(y, 0), std::min(x + width, x11.width),
                        std::min(y + height, x11.height)};
-    XWindowAttributes attributes{};
-    if (XGetWindowAttributes(x11.display, x11.background_window, &attributes)) {
-        compose_window(x11.background_window, attributes, visible, x, y);
-    }
-    Window root_return = 0;
-    Window parent_return = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    if (XQueryTree(x11.display, x11.root, &root_return, &parent_return, &children, &count)) {
-        for (unsigned i = 0; i < count; ++i) {  // bottom to top
-            if (children[i] == x11.background_window) {
-                continue;
-            }
-            if (XGetWindowAttributes(x11.display, children[i], &attributes) &&
-                composable(children[i], attributes)) {
-                compose_window(children[i], attributes, visible, x, y);
-            }
-        }
-        XFree(children);
+    for (const TopLevel& window : top_levels()) {
+        compose_window(window, visible, x, y);
     }
 
     if (!x11_get_image(readback, canvas)) {
