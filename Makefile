@@ -27,6 +27,7 @@ test-win32: deps
 
 bench: build
 	./build/linux/bench/zrv5_bench
+	bash tools/bench-x11.sh
 
 clean:
 	rm -rf build out dist
