@@ -218,10 +218,10 @@ bool x11_start_capture() {
     return x11_take_error() == 0;
 }
 
-void x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                 Pixel* out, std::ptrdiff_t stride) {
+Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                   std::ptrdiff_t* stride) {
     if (width <= 0 || height <= 0 || !ensure_canvas(width, height)) {
-        return;
+        return nullptr;
     }
     const XRenderColor black{0, 0, 0, 0xFFFF};
     XRenderFillRectangle(x11.display, PictOpSrc, canvas_picture, &black, 0, 0,
@@ -235,15 +235,17 @@ void x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_
     }
 
     if (!x11_get_image(readback, canvas)) {
-        return;
+        return nullptr;
     }
+    // Read in place, without a copy; the pad byte of depth 24 is not ours.
     for (std::int32_t row = 0; row < height; ++row) {
-        const Pixel* from = readback.row(row);
-        Pixel* to = out + row * stride;
+        Pixel* pixels = readback.row(row);
         for (std::int32_t column = 0; column < width; ++column) {
-            to[column] = from[column] & 0x00FFFFFFu;  // the pad byte of depth 24 is not ours
+            pixels[column] &= 0x00FFFFFFu;
         }
     }
+    *stride = readback.stride();
+    return readback.row(0);
 }
 
 void x11_capture_forget(Window window) {

@@ -54,8 +54,6 @@ struct Changes {
     }
 } overlay_changes;
 
-std::vector<Pixel> screen_pixels;  // the capture a copy from the screen reads
-
 // Pixels seen top-down whatever their storage: row y starts at base + y * stride.
 struct PixelView {
     Pixel* base = nullptr;
@@ -99,14 +97,16 @@ PixelView source_view(DrawContext context, Rect& from) {
         if (from.width <= 0 || from.height <= 0) {
             return PixelView{};
         }
-        screen_pixels.resize(static_cast<std::size_t>(from.width) *
-                             static_cast<std::size_t>(from.height));
         tick_timing_mark(TickStage::capture_start);
-        x11_capture(from.x, from.y, from.width, from.height, screen_pixels.data(), from.width);
+        std::ptrdiff_t stride = 0;
+        Pixel* pixels = x11_capture(from.x, from.y, from.width, from.height, &stride);
         tick_timing_mark(TickStage::capture_end);
+        if (pixels == nullptr) {
+            return PixelView{};  // nothing to show: the overlay keeps its last frame
+        }
         from.x = 0;
         from.y = 0;
-        return PixelView{screen_pixels.data(), from.width, from.width, from.height};
+        return PixelView{pixels, stride, from.width, from.height};
     }
     if (context == &overlay_context) {
         return destination_view(context);

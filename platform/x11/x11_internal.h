@@ -101,10 +101,12 @@ bool x11_get_image(X11Image& image, Drawable drawable);
 
 // Redirects the root's children offscreen and creates the background window; before the overlay.
 bool x11_start_capture();
-// Reads what the screen shows beneath the overlay in the rectangle, into `out` (rows top-down,
-// `stride` pixels apart, top bytes 0). Parts outside the screen read black.
-void x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                 Pixel* out, std::ptrdiff_t stride);
+// Reads what the screen shows beneath the overlay in the rectangle and returns its first pixel
+// (rows top-down, *stride pixels apart, top bytes 0), in memory of the capture's own that stays
+// valid until the next capture; null when the server could not give it. Parts outside the screen
+// read black.
+Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                   std::ptrdiff_t* stride);
 // Forgets what the capture keeps of a destroyed window.
 void x11_capture_forget(Window window);
 void x11_stop_capture();
