@@ -1,7 +1,7 @@
 # Top-level jobs. `make test` is what CI runs; every job installs what is missing first.
 JOBS ?= 2
 
-.PHONY: all deps build test test-linux test-asan test-win32 bench clean
+.PHONY: all deps build test test-linux test-asan test-core32 test-win32 bench clean
 
 all: build
 
@@ -12,7 +12,8 @@ build: deps
 	cmake --preset linux
 	cmake --build --preset linux -j$(JOBS)
 
-# Every suite: native unit tests, the same under ASan and UBSan, and the Windows build under Wine.
+# Every suite: native unit tests, the same under ASan and UBSan, the core's tests in a 32-bit build
+# under qemu-i386, and the Windows build under Wine.
 test: deps
 	bash tools/run-tests.sh
 
@@ -21,6 +22,9 @@ test-linux: deps
 
 test-asan: deps
 	bash tools/run-tests.sh linux-asan
+
+test-core32: deps
+	bash tools/run-tests.sh core32
 
 test-win32: deps
 	bash tools/run-tests.sh win32

@@ -13,6 +13,8 @@ packages=(
   libxtst-dev libxres-dev
   # X11 end-to-end tests and the demo
   xvfb xdotool x11-apps twm xfonts-base x11-xserver-utils imagemagick
+  # the 32-bit build of the core and its tests, run under qemu-i386 (user mode, no binfmt)
+  gcc-multilib g++-multilib qemu-user
   # Windows cross build and its tests under Wine
   g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 zip
   # the Windows tests run 64-bit where the kernel cannot execute 32-bit programs

@@ -5,11 +5,11 @@ set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 presets=("$@")
-if [ "${#presets[@]}" -eq 0 ]; then presets=(linux linux-asan win32 win64); fi
+if [ "${#presets[@]}" -eq 0 ]; then presets=(linux linux-asan core32 win32 win64); fi
 
 # 32-bit Wine needs a kernel that executes 32-bit programs; some kernels have that switched off
-# (ia32_emulation=off). There the 32-bit build is still built, and the same Windows tests run in
-# the win64 preset under 64-bit Wine.
+# (ia32_emulation=off). There the 32-bit build is still built, the same Windows tests run in the
+# win64 preset under 64-bit Wine, and the core's tests run 32-bit in the core32 preset (qemu-i386).
 can_run_32bit() {
   /usr/lib/wine/wine --version >/dev/null 2>&1
 }
