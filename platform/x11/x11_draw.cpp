@@ -270,10 +270,14 @@ DrawContext platform_get_context(WindowHandle window) {
 
 void platform_release_context(WindowHandle, DrawContext context) {
     Changes& changes = overlay_changes;
-    if (context != &overlay_context || !changes.any) {
+    if (context != &overlay_context) {
         return;
     }
     tick_timing_mark(TickStage::present_start);
+    if (!changes.any) {
+        tick_timing_mark(TickStage::present_end);
+        return;
+    }
     // Each run of changed rows in one request of whole rows (the server copies whole rows of its
     // shared memory faster than parts of them: 0.7 against 1.1 ms for 1280 of 1400 columns), all
     // of them before the one wait for the server.

@@ -6,8 +6,8 @@ enum class TickStage {
     tick_start,
     capture_start,
     capture_end,
-    image_end,  // the enlarged image is in the overlay's image
-    present_start,
+    image_end,      // the enlarged image is in the overlay's image
+    present_start,  // the overlay's context is given back: bands and cursor are drawn
     present_end,
     tick_end,
 };

@@ -1,10 +1,14 @@
 // Windows of the seam on X11: the overlay (override-redirect, full screen, input-transparent
 // through an empty input shape, invisible through an empty bounding shape until made opaque), the
 // pointer grab that stands for the mouse capture, and the queries about other clients' windows.
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 
 #include "platform/x11/x11_internal.h"
 
@@ -164,9 +168,19 @@ Box platform_client_box(WindowHandle window) {
 
 bool platform_window_exists(WindowHandle window) {
     Display* display = x11_thread_display();
-    XWindowAttributes attributes{};
-    return display != nullptr && window.value != 0 &&
-           XGetWindowAttributes(display, static_cast<Window>(window.value), &attributes) != 0;
+    if (display == nullptr || window.value == 0) {
+        return false;
+    }
+    // One round trip, where XGetWindowAttributes takes two (it asks for the geometry as well).
+    xcb_connection_t* connection = XGetXCBConnection(display);
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, static_cast<xcb_window_t>(window.value)),
+        &error);
+    std::free(error);
+    const bool exists = attributes != nullptr;
+    std::free(attributes);
+    return exists;
 }
 
 void platform_keep_on_top(WindowHandle window) {
