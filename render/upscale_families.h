@@ -68,18 +68,23 @@ inline Pixel choose_word(bool condition, Pixel if_set, Pixel if_clear) {
     return (if_set & mask) | (if_clear & ~mask);
 }
 
-// Pick darker: only a strictly smaller weight replaces the choice, so a tie keeps the earlier
-// argument; the chosen word is returned untouched, top byte included.
-struct PickDarkerFamily {
+// The picking families: a candidate replaces the choice only when its weight strictly beats the
+// best so far (smaller for darker, larger for brighter), so a tie keeps the earlier argument; the
+// chosen word is returned untouched, top byte included.
+template <bool Darker>
+struct PickFamily {
+    static bool beats(std::uint32_t candidate, std::uint32_t best) {
+        return Darker ? candidate < best : candidate > best;
+    }
     static Pixel pair(Pixel a, Pixel b) {
-        return choose_word(pixel_weight(a) > pixel_weight(b), b, a);
+        return choose_word(beats(pixel_weight(b), pixel_weight(a)), b, a);
     }
     static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
         Pixel best = a;
         std::uint32_t best_weight = pixel_weight(a);
         for (const Pixel candidate : {b, c, d}) {
             const std::uint32_t weight = pixel_weight(candidate);
-            const bool replace = best_weight > weight;
+            const bool replace = beats(weight, best_weight);
             best = choose_word(replace, candidate, best);
             best_weight = choose_word(replace, weight, best_weight);
         }
@@ -87,23 +92,8 @@ struct PickDarkerFamily {
     }
 };
 
-// Pick brighter: the mirror of pick darker, with the same tie rule.
-struct PickBrighterFamily {
-    static Pixel pair(Pixel a, Pixel b) {
-        return choose_word(pixel_weight(a) >= pixel_weight(b), a, b);
-    }
-    static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
-        Pixel best = a;
-        std::uint32_t best_weight = pixel_weight(a);
-        for (const Pixel candidate : {b, c, d}) {
-            const std::uint32_t weight = pixel_weight(candidate);
-            const bool replace = best_weight < weight;
-            best = choose_word(replace, candidate, best);
-            best_weight = choose_word(replace, weight, best_weight);
-        }
-        return best;
-    }
-};
+using PickDarkerFamily = PickFamily<true>;
+using PickBrighterFamily = PickFamily<false>;
 
 // The guards of the reference upscaler, in the same order: a scale of 3 or 5, both slots filled,
 // a positive size, and both surfaces present and large enough (products in 64 bits).

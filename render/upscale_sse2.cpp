@@ -40,9 +40,9 @@ Vec select(Vec mask, Vec if_set, Vec if_clear) {
 // comparisons below order weights as the unsigned ones of the reference do.
 Vec weight(Vec p) {
     const Vec byte = splat(0xFFu);
-    return _mm_add_epi32(_mm_add_epi32(_mm_and_si128(p, byte),
-                                       _mm_and_si128(_mm_srli_epi32(p, 8), byte)),
-                         _mm_and_si128(_mm_srli_epi32(p, 16), byte));
+    return _mm_add_epi32(
+        _mm_add_epi32(_mm_and_si128(p, byte), _mm_and_si128(_mm_srli_epi32(p, 8), byte)),
+        _mm_and_si128(_mm_srli_epi32(p, 16), byte));
 }
 
 // The four families lane by lane, the same whole-word arithmetic as the scalar kernels: 32-bit
@@ -90,17 +90,20 @@ struct ExactAverageSse2 {
 // The picking families keep the reference's strict comparisons: a candidate replaces the choice
 // only when its weight is strictly smaller (darker) or larger (brighter), so ties keep the earlier
 // argument, and the chosen lanes are the input words untouched.
-struct PickDarkerSse2 {
-    using Scalar = PickDarkerFamily;
-    static Vec pair(Vec a, Vec b) {
-        return select(_mm_cmpgt_epi32(weight(a), weight(b)), b, a);
+template <bool Darker, typename ScalarFamily>
+struct PickSse2 {
+    using Scalar = ScalarFamily;
+    // All ones in the lanes where the candidate weight strictly beats the best one.
+    static Vec beats(Vec candidate, Vec best) {
+        return Darker ? _mm_cmpgt_epi32(best, candidate) : _mm_cmpgt_epi32(candidate, best);
     }
+    static Vec pair(Vec a, Vec b) { return select(beats(weight(b), weight(a)), b, a); }
     static Vec quad(Vec a, Vec b, Vec c, Vec d) {
         Vec best = a;
         Vec best_weight = weight(a);
         for (const Vec candidate : {b, c, d}) {
             const Vec candidate_weight = weight(candidate);
-            const Vec replace = _mm_cmpgt_epi32(best_weight, candidate_weight);
+            const Vec replace = beats(candidate_weight, best_weight);
             best = select(replace, candidate, best);
             best_weight = select(replace, candidate_weight, best_weight);
         }
@@ -108,43 +111,28 @@ struct PickDarkerSse2 {
     }
 };
 
-struct PickBrighterSse2 {
-    using Scalar = PickBrighterFamily;
-    static Vec pair(Vec a, Vec b) {
-        return select(_mm_cmpgt_epi32(weight(b), weight(a)), b, a);
-    }
-    static Vec quad(Vec a, Vec b, Vec c, Vec d) {
-        Vec best = a;
-        Vec best_weight = weight(a);
-        for (const Vec candidate : {b, c, d}) {
-            const Vec candidate_weight = weight(candidate);
-            const Vec replace = _mm_cmpgt_epi32(candidate_weight, best_weight);
-            best = select(replace, candidate, best);
-            best_weight = select(replace, candidate_weight, best_weight);
-        }
-        return best;
-    }
-};
+using PickDarkerSse2 = PickSse2<true, PickDarkerFamily>;
+using PickBrighterSse2 = PickSse2<false, PickBrighterFamily>;
 
 // Writes one destination row of four scale-3 blocks: for block n, left[n], middle[n], right[n].
 void store_row_3(Pixel* out, Vec left, Vec middle, Vec right) {
-    store(out, shuffle<0, 1, 0, 2>(_mm_unpacklo_epi32(left, middle),
-                                   shuffle<0, 0, 1, 1>(right, left)));
-    store(out + 4, shuffle<2, 3, 0, 1>(_mm_unpacklo_epi32(middle, right),
-                                       _mm_unpackhi_epi32(left, middle)));
-    store(out + 8, shuffle<0, 2, 2, 3>(shuffle<2, 2, 3, 3>(right, left),
-                                       _mm_unpackhi_epi32(middle, right)));
+    store(out,
+          shuffle<0, 1, 0, 2>(_mm_unpacklo_epi32(left, middle), shuffle<0, 0, 1, 1>(right, left)));
+    store(out + 4,
+          shuffle<2, 3, 0, 1>(_mm_unpacklo_epi32(middle, right), _mm_unpackhi_epi32(left, middle)));
+    store(out + 8,
+          shuffle<0, 2, 2, 3>(shuffle<2, 2, 3, 3>(right, left), _mm_unpackhi_epi32(middle, right)));
 }
 
 // Writes one destination row of four scale-5 blocks: for block n, left[n] twice, middle[n],
 // right[n] twice.
 void store_row_5(Pixel* out, Vec left, Vec middle, Vec right) {
     store(out, shuffle<0, 0, 0, 1>(left, _mm_unpacklo_epi32(middle, right)));
-    store(out + 4, shuffle<0, 2, 2, 3>(shuffle<0, 0, 1, 1>(right, left),
-                                       _mm_unpacklo_epi32(left, middle)));
+    store(out + 4,
+          shuffle<0, 2, 2, 3>(shuffle<0, 0, 1, 1>(right, left), _mm_unpacklo_epi32(left, middle)));
     store(out + 8, shuffle<1, 1, 2, 2>(right, left));
-    store(out + 12, shuffle<0, 1, 0, 2>(_mm_unpackhi_epi32(middle, right),
-                                        shuffle<2, 2, 3, 3>(right, left)));
+    store(out + 12,
+          shuffle<0, 1, 0, 2>(_mm_unpackhi_epi32(middle, right), shuffle<2, 2, 3, 3>(right, left)));
     store(out + 16, shuffle<2, 3, 3, 3>(_mm_unpackhi_epi32(left, middle), right));
 }
 
