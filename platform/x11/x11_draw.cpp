@@ -122,7 +122,7 @@ std::int32_t source_index(std::int32_t d, std::int32_t source, std::int32_t dest
     return static_cast<std::int32_t>(std::int64_t{d} * source / destination);
 }
 
-std::vector<std::int32_t> stretch_columns;  // the column table of the last stretch
+std::vector<std::int32_t> stretch_columns;  // the column table of the last general stretch
 std::vector<Pixel> row_scratch;             // a row of the overlay being made
 
 // Writes destination columns first_column .. last_column - 1 (exclusive) of a whole-factor
@@ -185,25 +185,30 @@ void stretch(const PixelView& destination, Rect to, const PixelView& source, Rec
     if (first_column >= last_column || first_row >= last_row) {
         return;
     }
-    // The source column of every destination column, or -1 where it falls outside the source; the
-    // table and the scratch row keep their memory from tick to tick, so a tick of the same size
-    // allocates nothing.
-    const auto count = static_cast<std::size_t>(last_column - first_column);
-    stretch_columns.resize(count);
-    row_scratch.resize(count);
-    std::vector<std::int32_t>& columns = stretch_columns;
-    bool all_inside = true;
-    for (std::int32_t d = first_column; d < last_column; ++d) {
-        const std::int32_t column = from.x + source_index(d, from.width, to.width);
-        const bool inside = column >= 0 && column < source.width;
-        columns[static_cast<std::size_t>(d - first_column)] = inside ? column : -1;
-        all_inside = all_inside && inside;
-    }
+    // Source columns grow with destination columns, so all of them lie inside the source when the
+    // first and the last do.
+    const std::int32_t first_source = from.x + source_index(first_column, from.width, to.width);
+    const std::int32_t last_source = from.x + source_index(last_column - 1, from.width, to.width);
+    const bool all_inside = first_source >= 0 && last_source < source.width;
     const bool same_width = from.width == to.width && all_inside;
     // A whole-factor widening (the doubled typical run): each source column fills `factor`
-    // neighbouring destination columns, written without the table.
+    // neighbouring destination columns.
     const std::int32_t factor = to.width / from.width;
     const bool whole_factor = all_inside && !same_width && to.width % from.width == 0;
+    // Any other stretch goes through a table of the source column of every destination column, or
+    // -1 where it falls outside the source. The table and the scratch row keep their memory from
+    // tick to tick, so a tick of the same size allocates nothing.
+    const auto count = static_cast<std::size_t>(last_column - first_column);
+    row_scratch.resize(count);
+    std::vector<std::int32_t>& columns = stretch_columns;
+    if (!same_width && !whole_factor) {
+        columns.resize(count);
+        for (std::int32_t d = first_column; d < last_column; ++d) {
+            const std::int32_t column = from.x + source_index(d, from.width, to.width);
+            const bool inside = column >= 0 && column < source.width;
+            columns[static_cast<std::size_t>(d - first_column)] = inside ? column : -1;
+        }
+    }
     const std::int32_t x = to.x + first_column;
     std::int32_t previous_row = -1;
     const Pixel* previous = nullptr;  // the pixels of the previous destination row
@@ -217,7 +222,7 @@ void stretch(const PixelView& destination, Rect to, const PixelView& source, Rec
         if (row == previous_row && all_inside) {
             pixels = previous;  // a repeated row
         } else if (same_width) {
-            pixels = source.row(row) + columns[0];
+            pixels = source.row(row) + first_source;
         } else {
             // Made in place for a memory context, in the scratch row for the overlay.
             Pixel* made =
