@@ -1,6 +1,8 @@
 # Top-level jobs. `make test` is what CI runs. Each job first installs the packages it needs and
 # nothing else (tools/install-deps.sh names the groups each job takes); `make deps` installs all.
 JOBS ?= 2
+# Where `make install` puts the Linux program.
+PREFIX ?= /usr/local
 
 .PHONY: all deps build test test-linux test-asan test-core32 test-win32 bench clean
 
@@ -48,7 +50,7 @@ clean:
 
 # The main job: with $DISPLAY, zrv5 on that display; without, the demo on Xvfb (screenshots in
 # out/demo/). Builds only the programs it runs, not the tests.
-.PHONY: run windows
+.PHONY: run windows install deb
 run:
 	bash tools/install-deps.sh run
 	cmake --preset linux
@@ -59,6 +61,31 @@ run:
 windows:
 	bash tools/install-deps.sh windows
 	bash tools/package-windows.sh
+
+# The Linux program installed under $(PREFIX): zrv5, zrv5-exit, libMouseHook.so, the manual pages
+# and the sample settings (through sudo for a prefix you cannot write).
+install:
+	bash tools/install-deps.sh run
+	cmake --preset linux
+	cmake --build --preset linux -j$(JOBS) --target zrv5 zrv5-exit zrv5_man_pages
+	@if [ "$$(id -u)" -eq 0 ] || { mkdir -p "$(PREFIX)" 2>/dev/null && [ -w "$(PREFIX)" ]; }; then \
+	  cmake --install build/linux --prefix "$(PREFIX)"; \
+	else \
+	  sudo cmake --install build/linux --prefix "$(PREFIX)"; \
+	fi
+
+# The Debian package of the Linux program, dist/zrv5_<version>_<arch>.deb: a release build
+# installed under /usr, with the dependencies dpkg-shlibdeps finds. Install it with
+# `sudo apt install ./dist/zrv5_*.deb`.
+deb:
+	bash tools/install-deps.sh deb
+	cmake -S . -B build/deb -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DZRV5_BUILD_TESTS=OFF -DZRV5_BUILD_BENCH=OFF >/dev/null
+	cmake --build build/deb -j$(JOBS)
+	cd build/deb && cpack -G DEB >/dev/null
+	mkdir -p dist
+	cp build/deb/zrv5_*.deb dist/
+	@ls dist/zrv5_*.deb
 
 # The X11 tick of the typical and the blended run, and its parts, over 1000 ticks on Xvfb.
 .PHONY: bench-x11
