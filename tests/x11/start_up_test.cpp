@@ -75,7 +75,8 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutputAndDoNothingElse) {
                 run(program.path, {help}, {"DISPLAY=", "XDG_CONFIG_HOME=" + config.path()});
             EXPECT_EQ(outcome.code, 0) << program.name << " " << help;
             ASSERT_FALSE(outcome.out.empty()) << program.name << " " << help;
-            EXPECT_EQ(outcome.out[0], std::string("Usage: ") + program.name + " [--help | --version]");
+            EXPECT_EQ(outcome.out[0],
+                      std::string("Usage: ") + program.name + " [--help | --version]");
             EXPECT_EQ(outcome.err, "") << program.name << " " << help;
             EXPECT_FALSE(config.has_profile_folder()) << program.name << " " << help;
         }
@@ -83,7 +84,8 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutputAndDoNothingElse) {
         const Outcome outcome =
             run(program.path, {"--version"}, {"DISPLAY=", "XDG_CONFIG_HOME=" + config.path()});
         EXPECT_EQ(outcome.code, 0) << program.name;
-        EXPECT_EQ(outcome.out, std::vector<std::string>{std::string(program.name) + " " + ZRV5_VERSION});
+        EXPECT_EQ(outcome.out,
+                  std::vector<std::string>{std::string(program.name) + " " + ZRV5_VERSION});
         EXPECT_EQ(outcome.err, "");
         EXPECT_FALSE(config.has_profile_folder()) << program.name;
     }
@@ -115,8 +117,8 @@ TEST(StartUp, WithoutADisplayOneLineSaysWhatToDo) {
     const std::string line =
         "zrv5: needs an X11 display and DISPLAY is not set (in the source tree, `make run` without "
         "a display runs the demo on Xvfb)\n";
-    for (const std::vector<std::string>& environment :
-         std::vector<std::vector<std::string>>{{"DISPLAY="}, {"DISPLAY=", "WAYLAND_DISPLAY=wayland-0"}}) {
+    for (const std::vector<std::string>& environment : std::vector<std::vector<std::string>>{
+             {"DISPLAY="}, {"DISPLAY=", "WAYLAND_DISPLAY=wayland-0"}}) {
         ConfigFolder config;
         std::vector<std::string> with_config = environment;
         with_config.push_back("XDG_CONFIG_HOME=" + config.path());
@@ -138,9 +140,8 @@ TEST_F(StartUpOnX, InAWaylandSessionOneWarningThenTheViewAsUsual) {
     Zrv5Setup setup;
     setup.environment = {"WAYLAND_DISPLAY=wayland-0"};
     auto run = start_and_pick(TARGET_X + 100, TARGET_Y + 50, setup);
-    expect_screen(
-        stretched_frame(target_source(0), 640, 480, Placement{60, 45, 1280, 960}, 60, 45),
-        "wayland");
+    expect_screen(stretched_frame(target_source(0), 640, 480, Placement{60, 45, 1280, 960}, 60, 45),
+                  "wayland");
     EXPECT_EQ(run->process().stderr_text(),
               "zrv5: warning: in a Wayland session only X11 (XWayland) windows can be picked and "
               "shown\n");
@@ -168,13 +169,13 @@ TEST_F(StartUpOnX, TheUserSettingsFileCountsOnlyWithoutOneBesideTheProgram) {
         ASSERT_TRUE(session.wait_for_pick_ready(START_MS)) << run.process().stderr_text();
         session.click(TARGET_X + 100, TARGET_Y + 50);
         if (beside) {
-            expect_screen(stretched_frame(target_source(0), 640, 400,
-                                          Placement{60, 125, 1280, 800}, 60, 125),
-                          "beside");
+            expect_screen(
+                stretched_frame(target_source(0), 640, 400, Placement{60, 125, 1280, 800}, 60, 125),
+                "beside");
         } else {
-            expect_screen(stretched_frame(target_source(0), 640, 400,
-                                          Placement{0, 87, 1400, 875}, 0, 87),
-                          "per-user");
+            expect_screen(
+                stretched_frame(target_source(0), 640, 400, Placement{0, 87, 1400, 875}, 0, 87),
+                "per-user");
         }
         run.process().kill_now();
     }
