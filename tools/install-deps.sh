@@ -81,12 +81,18 @@ update_lists() {
 }
 
 # Prints apt's reason why package $1 could not be installed, from its output in $2: the package's
-# own line of unmet dependencies when there is one, else apt's first error.
+# own line of unmet dependencies when there is one, else the first such line (a dependency's),
+# else apt's first error.
 apt_reason() {
   local package=$1 log=$2 line
   line=$(grep -m1 -F " $package : " "$log" || true)
   if [ -n "$line" ]; then
     echo "${line#*" $package : "}"
+    return
+  fi
+  line=$(grep -m1 -E '^ \S+ : ' "$log" || true)
+  if [ -n "$line" ]; then
+    echo "${line# }"
     return
   fi
   line=$(grep -m1 '^E: ' "$log" || true)
@@ -108,7 +114,8 @@ install_missing() {
   if [ "${#missing[@]}" -eq 0 ]; then return 0; fi
   echo "install-deps: installing ${missing[*]}"
   update_lists
-  local install=("${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends)
+  # -q, not -qq: apt leaves out the lines of unmet dependencies at -qq.
+  local install=("${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends)
   if "${install[@]}" "${missing[@]}" >"$work/install.log" 2>&1; then
     return 0
   fi

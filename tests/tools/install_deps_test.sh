@@ -99,7 +99,7 @@ install() {
 
 # Prints the packages the installer asked apt-get to install, one a line, in order.
 installed_by_apt() {
-  sed -n 's/^apt-get install -y -qq --no-install-recommends //p' "$fake/calls" | tr ' ' '\n'
+  sed -n 's/^apt-get install -y -q --no-install-recommends //p' "$fake/calls" | tr ' ' '\n'
 }
 
 # Prints every package a job names (with nothing installed, all of them are asked for at once).
@@ -223,6 +223,14 @@ install test
 grep -qx 'install-deps: cannot install wine32:i386: Depends: libwine:i386 (= 8.0~repack-4) but it is not going to be installed' "$fake/out" ||
   fail "the line"
 grep -q -- '--add-architecture' "$fake/calls" && fail "i386 added again"
+
+# Without a line of its own, the first line of unmet dependencies (a dependency's) is the reason.
+new_case dependency-broken $(grep -vx zip <<<"$windows_packages")
+printf 'zip\tThe following packages have unmet dependencies:\\n libbz2-1.0 : Breaks: zip (< 4) but 3.0 is to be installed\\nE: Unable to correct problems, you have held broken packages.\n' >"$fake/unavailable"
+install windows
+[ "$status" = 1 ] || fail "status $status"
+grep -qx 'install-deps: cannot install zip: libbz2-1.0 : Breaks: zip (< 4) but 3.0 is to be installed' "$fake/out" ||
+  fail "the line"
 
 # An unknown job is refused before anything runs.
 new_case unknown-job
