@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2086,SC2046  # the package lists are split into names on purpose
 # Tests of tools/install-deps.sh's decisions with fake apt-get, dpkg, dpkg-query, gcc and sudo early
 # in PATH: which groups each job installs, the 32-bit probe's answer, updates that fail, and a
 # package that cannot be had. Nothing is installed for real.
@@ -123,7 +124,7 @@ for p in googletest wine wine64 zip qemu-user g++-mingw-w64-i686-posix clang lib
   grep -qx "$p" <<<"$run_packages" && fail "run installs $p"
 done
 [ "$windows_packages" = "$(printf '%s\n' cmake g++-mingw-w64-i686-posix mingw-w64-i686-dev zip | sort)" ] ||
-  fail "windows installs: $(echo $windows_packages)"
+  fail "windows installs: $(tr "\n" " " <<<"$windows_packages")"
 for p in $run_packages googletest libgtest-dev libgmock-dev xserver-xephyr clang libclang-rt-14-dev twm x11-apps \
   gcc-multilib qemu-user g++-mingw-w64-i686-posix zip g++-mingw-w64-x86-64-posix wine64; do
   grep -qx "$p" <<<"$test_packages" || fail "test does not install $p"
