@@ -50,6 +50,8 @@ void make_folders(const std::string& path) {
 
 std::string user_profile_path() { return profile_folder() + "/profile.ini"; }
 
+std::string user_config_folder() { return profile_folder(); }
+
 bool user_profile_write(const char* section, const char* key, const char* value) {
     make_folders(profile_folder());
     errno = 0;

@@ -8,6 +8,10 @@
 // Returns the path of the shared profile.
 std::string user_profile_path();
 
+// Returns the folder of zrv5's per-user files, the shared profile's folder: the settings file of a
+// program with none beside it is read from there too.
+std::string user_config_folder();
+
 // Sets `key` in `section` of the shared profile, creating the folder (mode 0700) and the file (mode
 // 0600) when missing, under the file's lock and without touching any other line. Returns false when
 // it cannot be written; errno then says why.

@@ -6,13 +6,25 @@
 #include <cstdio>
 #include <cstring>
 
+#include "shell/command_line.h"
+
 namespace {
 
 constexpr int EXIT_CANNOT_WRITE = 1;
 
+constexpr const char USAGE[] =
+    "Usage: zrv5-exit [--help | --version]\n"
+    "Asks a running zrv5 to end its view: sets EXIT=1 in section [Zarvo5] of the user's profile\n"
+    "(win.ini). Prints nothing when the request is written; prints why and exits with 1 when it\n"
+    "cannot be.\n";
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const int answer = run_command_line(argc, argv, "zrv5-exit", USAGE);
+    if (answer != COMMAND_LINE_RUN) {
+        return answer;
+    }
     if (WriteProfileStringA("Zarvo5", "EXIT", "1")) {
         return 0;
     }

@@ -7,14 +7,25 @@
 #include <string>
 
 #include "platform/ini/user_profile.h"
+#include "shell/command_line.h"
 
 namespace {
 
 constexpr int EXIT_CANNOT_WRITE = 1;
 
+constexpr const char USAGE[] =
+    "Usage: zrv5-exit [--help | --version]\n"
+    "Asks a running zrv5 to end its view: sets EXIT=1 in section [Zarvo5] of the shared profile,\n"
+    "${XDG_CONFIG_HOME:-$HOME/.config}/zrv5/profile.ini. Prints nothing when the request is\n"
+    "written; prints why and exits with 1 when it cannot be. More in zrv5-exit(1).\n";
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const int answer = run_command_line(argc, argv, "zrv5-exit", USAGE);
+    if (answer != COMMAND_LINE_RUN) {
+        return answer;
+    }
     if (user_profile_write("Zarvo5", "EXIT", "1")) {
         return 0;
     }

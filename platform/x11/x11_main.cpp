@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "platform/x11/x11_internal.h"
+#include "shell/command_line.h"
 #include "shell/entry.h"
 
 X11State x11;
@@ -23,6 +24,13 @@ namespace {
 // The show state handed to the entry; the X11 overlay has only one way of being shown.
 constexpr std::int32_t SHOW_NORMAL = 1;
 constexpr int EXIT_NO_DISPLAY = 1;
+
+constexpr const char USAGE[] =
+    "Usage: zrv5 [--help | --version]\n"
+    "Shows one window magnified to fill the screen. Start zrv5, then click the window to magnify;\n"
+    "the view ends when that window closes, on Super+Escape, or when zrv5-exit runs.\n"
+    "Settings: zrv5.ini beside the program, else ${XDG_CONFIG_HOME:-$HOME/.config}/zrv5/zrv5.ini.\n"
+    "More in zrv5(1).\n";
 
 thread_local int last_error = 0;
 std::atomic<bool> display_lost{false};
@@ -56,6 +64,19 @@ void io_error_exit_handler(Display*, void*) { end_on_display_loss(); }
 // false otherwise.
 bool open_display() {
     const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || name[0] == '\0') {
+        std::fprintf(stderr,
+                     "zrv5: needs an X11 display and DISPLAY is not set (in the source tree, "
+                     "`make run` without a display runs the demo on Xvfb)\n");
+        return false;
+    }
+    // Under Wayland the program runs through XWayland and sees only the X11 clients' windows.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland != nullptr && wayland[0] != '\0') {
+        std::fprintf(stderr,
+                     "zrv5: warning: in a Wayland session only X11 (XWayland) windows can be picked "
+                     "and shown\n");
+    }
     x11.display = XOpenDisplay(name);
     if (x11.display == nullptr) {
         std::fprintf(stderr, "zrv5: cannot open the X display \"%s\"\n", name ? name : "");
@@ -118,7 +139,11 @@ void x11_watch_connection(Display* display) {
     XSetIOErrorExitHandler(display, io_error_exit_handler, nullptr);
 }
 
-int main() {
+int main(int argc, char** argv) {
+    const int answer = run_command_line(argc, argv, "zrv5", USAGE);
+    if (answer != COMMAND_LINE_RUN) {
+        return answer;
+    }
     // The cursor grab runs on threads of its own, each with its own connection.
     XInitThreads();
     if (!open_display()) {

@@ -75,11 +75,12 @@ std::string win_ini_text() {
     return all.str();
 }
 
-// Runs zrv5-exit.exe (beside zrv5.exe) and returns its exit code, or -1 when it did not end.
-std::int64_t run_exit_program() {
+// Runs zrv5-exit.exe (beside zrv5.exe) with `arguments` and returns its exit code, or -1 when it
+// did not end.
+std::int64_t run_exit_program(const std::string& arguments = "") {
     std::string program = e2e_paths().program;
     program = program.substr(0, program.find_last_of('\\') + 1) + "zrv5-exit.exe";
-    std::string command = "\"" + program + "\"";
+    std::string command = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -161,6 +162,25 @@ TEST_F(Companion, TheExitProgramEndsTheViewAndKeepsTheRestOfTheProfile) {
     expected.replace(exit_line, 6, "EXIT=1");
     EXPECT_EQ(win_ini_text(), expected);
     EXPECT_TRUE(clip_becomes(whole_screen())) << "after the view ended";
+}
+
+// zrv5-exit.exe answers --help and --version with 0 and anything else with 2 (the usage), and an
+// argument is never taken as the request. What they print is the same code as on Linux, checked
+// there.
+TEST(ExitProgramCommandLine, FlagsAnswerAndNeverWriteTheRequest) {
+    ASSERT_FALSE(e2e_paths().program.empty()) << "run through run_e2e.sh";
+    const struct {
+        const char* arguments;
+        std::int64_t code;
+    } cases[] = {{"--help", 0}, {"-h", 0}, {"--version", 0}, {"--bogus", 2}, {"EXIT=1", 2},
+                 {"--help --version", 2}};
+    for (const auto& c : cases) {
+        WriteProfileStringA("Zarvo5", "EXIT", "0");
+        EXPECT_EQ(run_exit_program(c.arguments), c.code) << c.arguments;
+        char value[260] = {};
+        GetProfileStringA("Zarvo5", "EXIT", "", value, sizeof value);
+        EXPECT_STREQ(value, "0") << c.arguments << " wrote the request";
+    }
 }
 
 // Every way the view ends lifts the clip. The quit message from elsewhere never reaches MyEndHook:
