@@ -10,7 +10,7 @@ packages=(
   libpixman-1-dev
   # X11 backend
   libx11-dev libx11-xcb-dev libxext-dev libxfixes-dev libxrender-dev libxcomposite-dev libxcursor-dev libxi-dev
-  libxtst-dev libxres-dev
+  libxtst-dev libxres-dev libxrandr-dev libxinerama-dev
   # X11 end-to-end tests and the demo
   xvfb xdotool x11-apps twm xfonts-base x11-xserver-utils imagemagick
   # the 32-bit build of the core and its tests, run under qemu-i386 (user mode, no binfmt)
