@@ -60,8 +60,8 @@ Frame root_with_view(const Frame& root_before, const MonitorView& m, const Captu
 class TwoMonitors : public EndToEnd {
   protected:
     void SetUp() override {
-        session.set_root_size(ROOT_WIDTH, ROOT_HEIGHT);
-        EndToEnd::SetUp();
+        session.set_root_size(root_width_, root_height_);
+        ASSERT_TRUE(session.start(server_arguments_)) << session.failure();
         ASSERT_NE(mkdtemp(no_theme_), nullptr);
     }
     void TearDown() override { rmdir(no_theme_); }
@@ -70,12 +70,14 @@ class TwoMonitors : public EndToEnd {
     // target of `variant` at (x, y), keeps the root as it then is, picks the target at its client
     // point (100, 50) and checks that the view shows on `monitor`.
     void start_view(const MonitorView& monitor, int W, int H, int x, int y, int variant) {
-        TestMonitor right = RIGHT;
-        right.primary = monitor.x == RIGHT.x;
-        ASSERT_TRUE(declare_monitor(session.display(), LEFT));
-        ASSERT_TRUE(declare_monitor(session.display(), right));
+        if (declare_monitors_) {
+            TestMonitor right = RIGHT;
+            right.primary = monitor.x == RIGHT.x;
+            ASSERT_TRUE(declare_monitor(session.display(), LEFT));
+            ASSERT_TRUE(declare_monitor(session.display(), right));
+        }
         target_ = start_target(W, H, x, y, variant);
-        before_ = session.read_area(0, 0, ROOT_WIDTH, ROOT_HEIGHT);
+        before_ = session.read_area(0, 0, root_width_, root_height_);
         W_ = W;
         H_ = H;
         variant_ = variant;
@@ -98,6 +100,10 @@ class TwoMonitors : public EndToEnd {
             << what;
     }
 
+    int root_width_ = ROOT_WIDTH;
+    int root_height_ = ROOT_HEIGHT;
+    std::vector<std::string> server_arguments_;
+    bool declare_monitors_ = true;
     std::unique_ptr<TestTarget> target_;
     std::unique_ptr<Zrv5Run> run_;
     Frame before_;
@@ -183,5 +189,40 @@ TEST_F(TwoMonitors, TheViewEndsWhenItsMonitorGoesOrChangesSize) {
         target_.reset();
     }
 }
+
+// Without RandR the monitors are Xinerama's heads. Xvfb lays its screens over each other at
+// (0, 0); with a 1024x768 screen first and a 1400x1050 one second, the root is 1400x1050 and its
+// first head 1024x768: the view fills that head, tripling 320x240 at (32, 24), and the rest of the
+// root stays as it was.
+class XineramaHeads : public TwoMonitors {
+  protected:
+    void SetUp() override {
+        root_width_ = 1024;
+        root_height_ = 768;
+        server_arguments_ = {"-screen", "1", "1400x1050x24", "+xinerama", "-extension", "RANDR"};
+        declare_monitors_ = false;
+        TwoMonitors::SetUp();
+        root_width_ = 1400;  // the root spans both screens
+        root_height_ = 1050;
+    }
+};
+
+TEST_F(XineramaHeads, TheViewFillsTheFirstHead) {
+    start_view(MonitorView{0, 0, 1024, 768, 3}, 320, 240, 200, 150, 1);
+}
+
+// With neither RandR nor Xinerama the screen is the root: the typical run on 1400x1050.
+class RootOnly : public TwoMonitors {
+  protected:
+    void SetUp() override {
+        root_width_ = 1400;
+        root_height_ = 1050;
+        server_arguments_ = {"-extension", "RANDR"};
+        declare_monitors_ = false;
+        TwoMonitors::SetUp();
+    }
+};
+
+TEST_F(RootOnly, TheViewFillsTheRoot) { start_view(FIRST_VIEW_OF_640x480, 640, 480, 200, 150, 0); }
 
 }  // namespace
