@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 
 #include <unistd.h>
 
@@ -69,7 +70,8 @@ class TwoMonitors : public EndToEnd {
     // Declares the monitors (the right one primary when the view is to lie there), starts a W x H
     // target of `variant` at (x, y), keeps the root as it then is, picks the target at its client
     // point (100, 50) and checks that the view shows on `monitor`.
-    void start_view(const MonitorView& monitor, int W, int H, int x, int y, int variant) {
+    void start_view(const MonitorView& monitor, int W, int H, int x, int y, int variant,
+                    bool working_companion = false) {
         if (declare_monitors_) {
             TestMonitor right = RIGHT;
             right.primary = monitor.x == RIGHT.x;
@@ -82,6 +84,7 @@ class TwoMonitors : public EndToEnd {
         H_ = H;
         variant_ = variant;
         Zrv5Setup setup;
+        setup.working_companion = working_companion;
         setup.settings = "[Zarvo5]\nmouse_trs=2\ntime=50\n";
         setup.environment = {std::string("XCURSOR_PATH=") + no_theme_};
         run_ = start_and_pick(x + 100, y + 50, setup);
@@ -133,6 +136,36 @@ TEST_F(TwoMonitors, ThePrimaryMonitorHoldsTheViewAtItsOrigin) {
     start_view(SECOND_VIEW_OF_320x240, 320, 240, 200, 150, 1);
     session.move_pointer(200 + 10, 150 + 230);
     expect_view(SECOND_VIEW_OF_320x240, 10, 230, "pointer-moved");
+}
+
+// Moves the pointer 50 times by (dx, dy) as a relative device would, and returns where it ends in
+// root coordinates.
+std::pair<int, int> pushed_pointer(Display* display, int dx, int dy) {
+    for (int step = 0; step < 50; ++step) {
+        XTestFakeRelativeMotionEvent(display, dx, dy, CurrentTime);
+    }
+    Window root = 0;
+    Window child = 0;
+    int x = -1;
+    int y = -1;
+    int child_x = 0;
+    int child_y = 0;
+    unsigned buttons = 0;
+    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &child_x, &child_y,
+                  &buttons);
+    return {x, y};
+}
+
+// The companion keeps the pointer inside the target's client area in root coordinates: on the
+// second monitor, while the view is on the first.
+TEST_F(TwoMonitors, TheCompanionHoldsThePointerOnTheTargetsMonitor) {
+    start_view(FIRST_VIEW_OF_320x240, 320, 240, 1500, 100, 2, true);
+    Display* display = session.display();
+    EXPECT_EQ(pushed_pointer(display, -40, 0).first, 1500);
+    EXPECT_EQ(pushed_pointer(display, 40, 0).first, 1500 + 319);
+    EXPECT_EQ(pushed_pointer(display, 0, -40).second, 100);
+    EXPECT_EQ(pushed_pointer(display, 0, 40).second, 100 + 239);
+    EXPECT_TRUE(run_->process().running());
 }
 
 // A change that leaves the view's monitor as it was leaves the view as it was: here the other
