@@ -67,15 +67,16 @@ std::string platform_executable_path();
 std::string platform_read_setting(const std::string& path, const char* section, const char* key,
                                   const char* default_text);
 
-// Returns the rectangle of the whole screen (the desktop window).
+// Returns the rectangle of the screen the view fills, in screen coordinates: the desktop window
+// on Windows (the primary screen, at (0, 0)); one monitor on X11, which may lie elsewhere.
 Box platform_screen_box();
 
 // Registers the overlay's window class "ZRV5"; false when registration fails.
 bool platform_register_class(InstanceHandle instance);
 
-// Creates the overlay "ZRV5": full screen (0, 0, width x height), always on top, input-transparent,
-// invisible until made opaque. The creation message reaches overlay_window_procedure before this
-// returns. The result may be none when creation fails.
+// Creates the overlay "ZRV5": covering the screen (width x height at the screen box's origin),
+// always on top, input-transparent, invisible until made opaque. The creation message reaches
+// overlay_window_procedure before this returns. The result may be none when creation fails.
 WindowHandle platform_create_overlay(InstanceHandle instance, std::int32_t width,
                                      std::int32_t height);
 

@@ -128,3 +128,15 @@ void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std
 
 // Marks the overlay gone and delivers its destruction message (once).
 void x11_overlay_destroyed();
+
+// --- x11_screen.cpp ---
+
+// Chooses the monitor the view fills and asks for RandR's change notifications; at start-up.
+Box x11_measure_monitor();
+// The view's monitor in root coordinates: where the overlay lies.
+Box x11_monitor_box();
+// Follows a RandR change notification (the overlay moves with its monitor, or the view ends);
+// false for any other event.
+bool x11_monitor_event(XEvent& event);
+// Whether the view ended because its monitor went away or changed size.
+bool x11_monitor_lost();

@@ -92,9 +92,10 @@ void x11_handle_event(XEvent& event) {
     switch (event.type) {
     case ButtonRelease:
         if (event.xbutton.button == Button1 && x11.capture_held && x11.overlay != 0) {
-            // The overlay lies at (0, 0), so its client coordinates are the root's.
+            // The grab reports the release relative to the overlay: its client coordinates,
+            // whichever monitor the overlay lies on.
             overlay_window_procedure(WindowHandle{x11.overlay}, MSG_LBUTTONUP, 0,
-                                     pack_point(event.xbutton.x_root, event.xbutton.y_root));
+                                     pack_point(event.xbutton.x, event.xbutton.y));
         }
         break;
     case DestroyNotify:
@@ -110,6 +111,7 @@ void x11_handle_event(XEvent& event) {
         }
         break;
     default:
+        x11_monitor_event(event);
         break;
     }
 }

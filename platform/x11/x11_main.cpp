@@ -24,6 +24,7 @@ namespace {
 // The show state handed to the entry; the X11 overlay has only one way of being shown.
 constexpr std::int32_t SHOW_NORMAL = 1;
 constexpr int EXIT_NO_DISPLAY = 1;
+constexpr int EXIT_MONITOR_LOST = 1;
 
 constexpr const char USAGE[] =
     "Usage: zrv5 [--help | --version]\n"
@@ -156,5 +157,5 @@ int main(int argc, char** argv) {
     const std::int32_t code = zrv5_main(nullptr, nullptr, SHOW_NORMAL);
     x11_stop_capture();
     XCloseDisplay(x11.display);
-    return code;
+    return x11_monitor_lost() ? EXIT_MONITOR_LOST : code;
 }

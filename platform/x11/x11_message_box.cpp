@@ -76,8 +76,10 @@ void platform_message_box(WindowHandle owner, const char* text, const char* capt
     attributes.background_pixel = FACE_COLOUR;
     attributes.event_mask =
         ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask;
-    const int x = (x11.width - BOX_WIDTH) / 2;
-    const int y = (x11.height - BOX_HEIGHT) / 2;
+    // At the centre of the view's monitor, where the user looks.
+    const Box monitor = x11_monitor_box();
+    const int x = monitor.left + (monitor.right - monitor.left - BOX_WIDTH) / 2;
+    const int y = monitor.top + (monitor.bottom - monitor.top - BOX_HEIGHT) / 2;
     const Window box =
         XCreateWindow(display, x11.root, x, y, BOX_WIDTH, BOX_HEIGHT, 1, x11.depth, InputOutput,
                       x11.visual, CWBackPixel | CWEventMask, &attributes);

@@ -41,7 +41,8 @@ LayeredAttributesOp platform_resolve_layered_attributes() {
     return reinterpret_cast<LayeredAttributesOp>(&layered_op_token);
 }
 
-Box platform_screen_box() { return Box{0, 0, x11.width, x11.height}; }
+// The screen is the view's monitor, in root coordinates (x11_screen.cpp).
+Box platform_screen_box() { return x11_measure_monitor(); }
 
 bool platform_register_class(InstanceHandle) { return true; }
 
@@ -53,10 +54,11 @@ WindowHandle platform_create_overlay(InstanceHandle, std::int32_t width, std::in
     attributes.override_redirect = True;  // no window manager frames or moves it
     attributes.background_pixel = BlackPixel(x11.display, x11.screen);
     attributes.event_mask = StructureNotifyMask | ExposureMask;
-    const Window window =
-        XCreateWindow(x11.display, x11.root, 0, 0, static_cast<unsigned>(width),
-                      static_cast<unsigned>(height), 0, x11.depth, InputOutput, x11.visual,
-                      CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
+    const Box monitor = x11_monitor_box();  // the overlay covers the view's monitor
+    const Window window = XCreateWindow(
+        x11.display, x11.root, monitor.left, monitor.top, static_cast<unsigned>(width),
+        static_cast<unsigned>(height), 0, x11.depth, InputOutput, x11.visual,
+        CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
     if (window == 0) {
         return WindowHandle{};
     }

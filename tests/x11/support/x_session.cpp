@@ -80,7 +80,7 @@ bool XSession::start(const std::vector<std::string>& extra_arguments) {
         }
         std::vector<std::string> argv = {"/usr/bin/Xvfb", ":" + std::to_string(number),
                                          "-screen",       "0",
-                                         "1400x1050x24",  "-nolisten",
+                                         root_size_,      "-nolisten",
                                          "tcp",           "-noreset",
                                          "-displayfd",    READY_DESCRIPTOR};
         argv.insert(argv.end(), extra_arguments.begin(), extra_arguments.end());
@@ -120,15 +120,22 @@ void XSession::kill_server() {
     server_.kill_now();
 }
 
-Frame XSession::read_screen() {
-    Frame frame(SCREEN_WIDTH, SCREEN_HEIGHT);
-    XImage* image = XGetImage(display_, DefaultRootWindow(display_), 0, 0, SCREEN_WIDTH,
-                              SCREEN_HEIGHT, AllPlanes, ZPixmap);
+void XSession::set_root_size(int width, int height) {
+    root_size_ = std::to_string(width) + "x" + std::to_string(height) + "x24";
+}
+
+Frame XSession::read_screen() { return read_area(0, 0, SCREEN_WIDTH, SCREEN_HEIGHT); }
+
+Frame XSession::read_area(int x0, int y0, int width, int height) {
+    Frame frame(width, height);
+    XImage* image =
+        XGetImage(display_, DefaultRootWindow(display_), x0, y0, static_cast<unsigned>(width),
+                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (image == nullptr) {
         return frame;
     }
-    for (int y = 0; y < SCREEN_HEIGHT; ++y) {
-        for (int x = 0; x < SCREEN_WIDTH; ++x) {
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
             frame.set(x, y, static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
         }
     }
@@ -138,12 +145,17 @@ Frame XSession::read_screen() {
 
 std::string XSession::wait_for_screen(const Frame& expected, int timeout_ms,
                                       const std::string& label) {
+    return wait_for_area(expected, 0, 0, timeout_ms, label);
+}
+
+std::string XSession::wait_for_area(const Frame& expected, int x, int y, int timeout_ms,
+                                    const std::string& label) {
     const long long deadline = steady_ms() + timeout_ms;
     std::string difference;
     Frame actual;
     do {
         XSync(display_, False);
-        actual = read_screen();
+        actual = read_area(x, y, expected.width, expected.height);
         difference = frame_difference(expected, actual);
         if (difference.empty()) {
             return "";

@@ -39,6 +39,9 @@ class XSession {
 public:
     // Starts the server and connects; false (with a message in failure()) when it cannot.
     bool start(const std::vector<std::string>& extra_arguments = {});
+    // Gives the next start() a root of this size instead of 1400x1050 (several monitors side by
+    // side); frames are still read from (0, 0) at 1400x1050 unless an area is given.
+    void set_root_size(int width, int height);
     ~XSession();
 
     const std::string& name() const { return name_; }
@@ -48,6 +51,11 @@ public:
     void kill_server();
 
     Frame read_screen();
+    // Reads a width x height area of the root from (x, y).
+    Frame read_area(int x, int y, int width, int height);
+    // As wait_for_screen, for the area of the expected frame's size at (x, y).
+    std::string wait_for_area(const Frame& expected, int x, int y, int timeout_ms,
+                              const std::string& label);
     // Reads the screen until it matches `expected` or `timeout_ms` passes; returns "" on a match,
     // else the difference of the last read. On failure both pictures are saved under the failure
     // folder, named after `label`.
@@ -75,4 +83,5 @@ private:
     Display* display_ = nullptr;
     std::string name_;
     std::string failure_;
+    std::string root_size_ = "1400x1050x24";
 };
