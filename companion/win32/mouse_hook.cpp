@@ -1,8 +1,9 @@
 // The companion library MouseHook.dll for Windows: MySetHook and MyEndHook with C linkage, exported
 // undecorated through mouse_hook.def. MySetHook starts keeping the pointer on the shown window and
-// the exit hotkey; MyEndHook, or the library's unloading at process end, takes them down
-// (view_keeper.h). Built with MOUSE_HOOK_CALL_LOG, each call only appends "<function> <process id>"
-// to the file that %ZRV5_HOOK_LOG% names: the end-to-end tests' build, which leaves the pointer free.
+// the exit hotkey on a thread of its own; MyEndHook, or the quit message that ends the GUI thread's
+// loop, takes them down (view_keeper.h). Built with MOUSE_HOOK_CALL_LOG, each call only appends
+// "<function> <process id>" to the file that %ZRV5_HOOK_LOG% names: the end-to-end tests' build,
+// which leaves the pointer free.
 #include <windows.h>
 
 #include "hook/mouse_hook.h"
@@ -61,9 +62,9 @@ extern "C" void MyEndHook(void) {
     view_keeper_stop();
 }
 
-// A process that ends through a quit message from elsewhere never calls MyEndHook; the clip would
-// outlive it. At a normal process end the library is unloaded and lifts it here. (A process that
-// is killed outright unloads nothing: see the README.)
+// A process that ends without its loop taking a quit message (abort(), ExitProcess from anywhere)
+// never calls MyEndHook; the clip would outlive it, so the library lifts it as it is unloaded. (A
+// process that is killed outright unloads nothing: see the README.)
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_DETACH) {
         view_keeper_unload();
