@@ -265,7 +265,8 @@ void view_keeper_unload() {
     // else is left: every other thread is gone already. So this one user32 call stays under the
     // loader lock. It is a plain call into the window manager: it sends no message, loads no
     // library and waits for no thread, and user32 is still initialised (this library imports it,
-    // so it is detached after this one). Leaving the clip would hold the pointer until Ctrl+Alt+Del.
+    // so it is detached after this one). Leaving the clip would hold the pointer until
+    // Ctrl+Alt+Del.
     if (clip_in_force) {
         ClipCursor(nullptr);
     }

@@ -57,8 +57,8 @@ void press_windows_escape() {
     for (int i = 0; i < 4; ++i) {
         keys[i].type = INPUT_KEYBOARD;
         keys[i].ki.wVk = codes[i];
-        keys[i].ki.dwFlags = (i < 2 ? 0 : KEYEVENTF_KEYUP) |
-                             (codes[i] == VK_LWIN ? KEYEVENTF_EXTENDEDKEY : 0);
+        keys[i].ki.dwFlags =
+            (i < 2 ? 0 : KEYEVENTF_KEYUP) | (codes[i] == VK_LWIN ? KEYEVENTF_EXTENDEDKEY : 0);
     }
     SendInput(4, keys, sizeof(INPUT));
 }

@@ -22,9 +22,7 @@ constexpr DWORD TICK_HOLD_MINIMUM_MS = 3000;
 constexpr DWORD HOLD_GUARD_MS = 60000;
 constexpr DWORD POLL_MS = 10;
 
-bool file_exists(const char* path) {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
+bool file_exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 void hold_if_asked(const char* hold, const char* held, DWORD minimum_ms) {
     if (!file_exists(hold)) {
@@ -53,8 +51,7 @@ LRESULT CALLBACK at_message(int code, WPARAM removal, LPARAM data) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR /*command_line*/,
-                   int show_state) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR /*command_line*/, int show_state) {
     SetWindowsHookExA(WH_GETMESSAGE, at_message, nullptr, GetCurrentThreadId());
     const std::int32_t code =
         zrv5_main(from_hinstance(instance), from_hinstance(previous), show_state);
