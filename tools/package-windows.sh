@@ -24,16 +24,9 @@ crlf() { sed 's/\r$//; s/$/\r/' "$1" >"$2"; }
 crlf tools/zrv5.sample.ini "$package/zrv5.ini"
 crlf platform/win32/package-readme.txt "$package/README.txt"
 
-# The programs must need nothing but system DLLs and the companion.
+# The programs must need nothing but system DLLs and the companion, and carry their manifest.
+tools/check-windows-package.sh "$package"
 imports_of() { i686-w64-mingw32-objdump -p "$package/$1" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' '; }
-for file in zrv5.exe MouseHook.dll zrv5-exit.exe; do
-  for dll in $(imports_of "$file"); do
-    case $dll in
-      mousehook.dll | kernel32.dll | user32.dll | gdi32.dll | msvcrt.dll) ;;
-      *) echo "package-windows: $file imports $dll, which Windows does not provide" >&2; exit 1 ;;
-    esac
-  done
-done
 imports=$(imports_of zrv5.exe)
 
 (cd dist && zip -q -r -X zrv5-win32.zip zrv5-win32)

@@ -1,13 +1,17 @@
-// The companion's work on Windows. While the view runs, ClipCursor holds the pointer inside the
-// capture rectangle: the target's client origin and the published W x H. A timer on the GUI thread
-// looks at the target and the clip and clips again when the target has moved or something else
-// (another program, the system on a desktop switch) changed the clip. A low-level keyboard hook on
-// the same thread turns Windows key + Escape into "EXIT" = "1" in the shared profile, which ends the
-// view at the next tick, and swallows that Escape so that no window below sees it.
+// The companion's work on Windows, on a thread of its own (the hook thread) that MySetHook starts
+// and MyEndHook ends. While the view runs, ClipCursor holds the pointer inside the capture
+// rectangle: the target's client origin and the published W x H; the hook thread looks at the
+// target and the clip every few milliseconds and clips again when the target has moved or
+// something else (another program, the system on a desktop switch) changed the clip. A low-level
+// keyboard hook on the same thread turns Windows key + Escape into "EXIT" = "1" in the shared
+// profile, which ends the view at the next tick, and swallows that Escape so that no window below
+// sees it. The hook thread never waits on the GUI thread: that one blocks for up to 10 s in a
+// cursor grab, and Windows silently removes a low-level hook that keeps the keyboard waiting.
 #include "companion/win32/view_keeper.h"
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 
 namespace {
@@ -16,9 +20,12 @@ constexpr const char* SECTION = "Zarvo5";
 constexpr DWORD PROFILE_TEXT_SIZE = 260;
 // How often the clip is checked: short enough that a moved target or a reset clip is caught
 // within a frame or two, long enough to cost nothing.
-constexpr UINT LOOK_INTERVAL_MS = 15;
+constexpr DWORD LOOK_INTERVAL_MS = 15;
 // A virtual key code that Windows leaves unassigned.
 constexpr WORD UNASSIGNED_KEY = 0xE8;
+// How long MySetHook waits for the hook thread to have its hook and clip in place, and MyEndHook
+// for it to end. The thread waits on nothing but its own stop event, so this only stops a hang.
+constexpr DWORD HOOK_THREAD_BOUND_MS = 5000;
 
 struct Keeper {
     bool running = false;
@@ -26,19 +33,46 @@ struct Keeper {
     LONG width = 0;
     LONG height = 0;
     bool clipping = false;
-    UINT_PTR timer = 0;
+    HANDLE thread = nullptr;
+    HANDLE ready = nullptr;
+    HANDLE stop = nullptr;
+    // A hook on the GUI thread that sees the quit message which ends its loop (see watch_quit).
+    HHOOK quit_watch = nullptr;
+};
+
+// The hook thread's own state: the keyboard hook and what its callback has seen.
+struct KeyWatch {
     HHOOK keyboard_hook = nullptr;
     bool left_windows_key_down = false;
     bool right_windows_key_down = false;
     bool swallowing_escape = false;
+    // Set by the callback, acted on by the thread's loop once the callback has returned. Only the
+    // hook thread touches it: the system calls the callback on the thread that installed it.
+    bool exit_key_pressed = false;
 };
 
 Keeper keeper;
+KeyWatch keys;
+// Whether a clip of ours may be in force; read at process end, when the hook thread is gone.
+std::atomic<bool> clip_in_force{false};
 
 long profile_number(const char* key) {
     char text[PROFILE_TEXT_SIZE] = {};
     GetProfileStringA(SECTION, key, "0", text, PROFILE_TEXT_SIZE);
     return std::strtol(text, nullptr, 10);
+}
+
+HMODULE this_module() {
+    HMODULE self = nullptr;
+    GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCSTR>(&this_module), &self);
+    return self;
+}
+
+void lift_clip() {
+    ClipCursor(nullptr);
+    clip_in_force = false;
 }
 
 // Returns the rectangle on the screen, false when the target is gone.
@@ -59,53 +93,120 @@ void keep_clip() {
     }
     RECT wanted{};
     if (!capture_rectangle(&wanted)) {
-        ClipCursor(nullptr);
+        lift_clip();
         keeper.clipping = false;
         return;
     }
     RECT now{};
     if (!GetClipCursor(&now) || !EqualRect(&now, &wanted)) {
+        clip_in_force = true;
         ClipCursor(&wanted);
     }
 }
-
-void CALLBACK on_timer(HWND, UINT, UINT_PTR, DWORD) { keep_clip(); }
 
 // Sends a press and release of a virtual key that nothing is bound to. The shell opens the Start
 // menu when the Windows key goes up with no other key seen since it went down, and the swallowed
 // Escape is not seen; this key is.
 void mask_windows_key() {
-    INPUT keys[2] = {};
-    for (INPUT& key : keys) {
+    INPUT presses[2] = {};
+    for (INPUT& key : presses) {
         key.type = INPUT_KEYBOARD;
         key.ki.wVk = UNASSIGNED_KEY;
     }
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, keys, sizeof(INPUT));
+    presses[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, presses, sizeof(INPUT));
 }
 
+// Decides whether the key event is the exit key's Escape (to be swallowed) and records a press.
+bool is_exit_key(DWORD virtual_key, bool down) {
+    if (virtual_key == VK_LWIN) {
+        keys.left_windows_key_down = down;
+    } else if (virtual_key == VK_RWIN) {
+        keys.right_windows_key_down = down;
+    } else if (virtual_key == VK_ESCAPE) {
+        if (down && (keys.left_windows_key_down || keys.right_windows_key_down)) {
+            keys.exit_key_pressed = true;
+            keys.swallowing_escape = true;
+            return true;
+        }
+        if (!down && keys.swallowing_escape) {
+            keys.swallowing_escape = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The low-level keyboard hook: decides and records, nothing more, so the keyboard never waits on
+// it for longer than a few comparisons. The profile write and the masking key follow in the
+// thread's loop.
 LRESULT CALLBACK on_key(int code, WPARAM message, LPARAM data) {
     if (code == HC_ACTION) {
         const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(data);
         const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
-        if (key->vkCode == VK_LWIN) {
-            keeper.left_windows_key_down = down;
-        } else if (key->vkCode == VK_RWIN) {
-            keeper.right_windows_key_down = down;
-        } else if (key->vkCode == VK_ESCAPE) {
-            if (down && (keeper.left_windows_key_down || keeper.right_windows_key_down)) {
-                WriteProfileStringA(SECTION, "EXIT", "1");
-                keeper.swallowing_escape = true;
-                mask_windows_key();
-                return 1;
-            }
-            if (!down && keeper.swallowing_escape) {
-                keeper.swallowing_escape = false;
-                return 1;
-            }
+        if (is_exit_key(key->vkCode, down)) {
+            return 1;
         }
     }
     return CallNextHookEx(nullptr, code, message, data);
+}
+
+// Runs the hook's calls (they arrive as sent messages) and anything posted to this thread.
+void pump_messages() {
+    MSG message{};
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageA(&message);
+    }
+}
+
+// The hook thread: installs the keyboard hook and sets the clip, tells MySetHook it is ready,
+// then keeps the clip and acts on the exit key until the stop event; ends by removing the hook
+// and lifting the clip.
+DWORD WINAPI hook_thread(LPVOID) {
+    keys = KeyWatch{};
+    keys.keyboard_hook = SetWindowsHookExA(WH_KEYBOARD_LL, on_key, this_module(), 0);
+    keep_clip();
+    SetEvent(keeper.ready);
+    for (;;) {
+        const DWORD woke =
+            MsgWaitForMultipleObjects(1, &keeper.stop, FALSE, LOOK_INTERVAL_MS, QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) {
+            break;
+        }
+        pump_messages();
+        if (keys.exit_key_pressed) {
+            keys.exit_key_pressed = false;
+            WriteProfileStringA(SECTION, "EXIT", "1");
+            mask_windows_key();
+        }
+        keep_clip();
+    }
+    if (keys.keyboard_hook != nullptr) {
+        UnhookWindowsHookEx(keys.keyboard_hook);
+    }
+    if (keeper.clipping) {
+        lift_clip();
+    }
+    return 0;
+}
+
+// On the GUI thread: the loop ends on a quit message that no destruction preceded when another
+// program posts it, and then MyEndHook never comes. Seeing that message taken from the queue, the
+// companion ends its work here, on the GUI thread, instead of under the loader lock at process end.
+LRESULT CALLBACK watch_quit(int code, WPARAM removal, LPARAM data) {
+    const LRESULT result = CallNextHookEx(nullptr, code, removal, data);
+    if (code == HC_ACTION && removal == PM_REMOVE &&
+        reinterpret_cast<const MSG*>(data)->message == WM_QUIT) {
+        view_keeper_stop();
+    }
+    return result;
+}
+
+void close_handle(HANDLE* handle) {
+    if (*handle != nullptr) {
+        CloseHandle(*handle);
+        *handle = nullptr;
+    }
 }
 
 }  // namespace
@@ -123,34 +224,50 @@ void view_keeper_start() {
     keeper.width = static_cast<LONG>(profile_number("W"));
     keeper.height = static_cast<LONG>(profile_number("H"));
     keeper.clipping = keeper.target != nullptr && keeper.width > 0 && keeper.height > 0;
-    keep_clip();
-    keeper.timer = SetTimer(nullptr, 0, LOOK_INTERVAL_MS, on_timer);
-    HMODULE self = nullptr;
-    GetModuleHandleExA(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<LPCSTR>(&on_key), &self);
-    keeper.keyboard_hook = SetWindowsHookExA(WH_KEYBOARD_LL, on_key, self, 0);
+
+    keeper.ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    keeper.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (keeper.ready != nullptr && keeper.stop != nullptr) {
+        keeper.thread = CreateThread(nullptr, 0, hook_thread, nullptr, 0, nullptr);
+    }
+    if (keeper.thread != nullptr) {
+        WaitForSingleObject(keeper.ready, HOOK_THREAD_BOUND_MS);
+    }
+    keeper.quit_watch =
+        SetWindowsHookExA(WH_GETMESSAGE, watch_quit, this_module(), GetCurrentThreadId());
 }
 
 void view_keeper_stop() {
     if (!keeper.running) {
         return;
     }
-    if (keeper.timer != 0) {
-        KillTimer(nullptr, keeper.timer);
+    keeper.running = false;
+    if (keeper.quit_watch != nullptr) {
+        UnhookWindowsHookEx(keeper.quit_watch);
+        keeper.quit_watch = nullptr;
     }
-    if (keeper.keyboard_hook != nullptr) {
-        UnhookWindowsHookEx(keeper.keyboard_hook);
+    if (keeper.thread != nullptr) {
+        SetEvent(keeper.stop);
+        if (WaitForSingleObject(keeper.thread, HOOK_THREAD_BOUND_MS) != WAIT_OBJECT_0) {
+            // A thread that does not end in time must not keep the pointer; it keeps its handles.
+            lift_clip();
+            return;
+        }
+        close_handle(&keeper.thread);
     }
-    if (keeper.clipping) {
-        ClipCursor(nullptr);
-    }
-    keeper = Keeper{};
+    close_handle(&keeper.ready);
+    close_handle(&keeper.stop);
 }
 
 void view_keeper_unload() {
-    // Only the clip outlives the process on its own; the timer and the hook end with the thread.
-    if (keeper.running && keeper.clipping) {
+    // Reached with a clip in force only when the process ends without its loop having taken a
+    // quit message (abort(), or ExitProcess called by anything in the process), and then nowhere
+    // else is left: every other thread is gone already. So this one user32 call stays under the
+    // loader lock. It is a plain call into the window manager: it sends no message, loads no
+    // library and waits for no thread, and user32 is still initialised (this library imports it,
+    // so it is detached after this one). Leaving the clip would hold the pointer until
+    // Ctrl+Alt+Del.
+    if (clip_in_force) {
         ClipCursor(nullptr);
     }
 }

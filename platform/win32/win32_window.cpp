@@ -1,5 +1,5 @@
-// The window system for the Windows backend: the overlay's class and window, the message loop,
-// mouse capture, window lookup and geometry, timers, the message box and the pointer position.
+// The window system for the Windows backend: the overlay's class and window, mouse capture,
+// window lookup and geometry and the pointer position.
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -62,22 +62,6 @@ void platform_show_window(WindowHandle window, std::int32_t show_state) {
     UpdateWindow(to_hwnd(window));
 }
 
-std::int32_t platform_run_message_loop() {
-    MSG message{};
-    // GetMessageA returns -1 on an error; only 0 (the quit message) ends the loop.
-    while (GetMessageA(&message, nullptr, 0, 0) != 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return static_cast<std::int32_t>(message.wParam);
-}
-
-std::intptr_t platform_default_procedure(WindowHandle window, std::uint32_t message,
-                                         std::uintptr_t first, std::intptr_t second) {
-    return static_cast<std::intptr_t>(DefWindowProcA(
-        to_hwnd(window), message, static_cast<WPARAM>(first), static_cast<LPARAM>(second)));
-}
-
 void platform_set_capture(WindowHandle window) {
     SetCapture(to_hwnd(window));
 }
@@ -102,10 +86,6 @@ WindowHandle platform_window_from_point(Point point) {
     return from_hwnd(WindowFromPoint(to_point(point)));
 }
 
-void platform_message_box(WindowHandle owner, const char* text, const char* caption) {
-    MessageBoxA(to_hwnd(owner), text, caption, MB_OK);
-}
-
 Box platform_client_box(WindowHandle window) {
     // GetClientRect leaves the rectangle untouched when it fails, so a gone window reads all zero.
     RECT rect{};
@@ -126,22 +106,8 @@ void platform_make_opaque(LayeredAttributesOp operation, WindowHandle window) {
     to_layered_fn(operation)(to_hwnd(window), 0, 255, LWA_ALPHA);
 }
 
-void platform_set_timer(WindowHandle window, std::uint32_t id, std::int32_t period_ms) {
-    // The period goes over bit for bit: Windows raises periods below its minimum and lowers those
-    // above its maximum (a negative period reads as a very large one).
-    SetTimer(to_hwnd(window), id, static_cast<UINT>(period_ms), nullptr);
-}
-
-void platform_kill_timer(WindowHandle window, std::uint32_t id) {
-    KillTimer(to_hwnd(window), id);
-}
-
 void platform_destroy_window(WindowHandle window) {
     DestroyWindow(to_hwnd(window));
-}
-
-void platform_post_quit(std::int32_t code) {
-    PostQuitMessage(code);
 }
 
 Point platform_cursor_position() {

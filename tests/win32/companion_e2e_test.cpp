@@ -1,7 +1,7 @@
 // The real zrv5.exe with the MouseHook.dll that users get, under Wine on an X server: the pointer's
 // clip is the capture rectangle from the pick on, follows the target and comes back when reset, and
 // is the whole screen again after every way the view ends; zrv5-exit.exe ends the view and keeps
-// the rest of win.ini; Windows key + Escape ends the view.
+// the rest of win.ini, and reports a profile it cannot write; Windows key + Escape ends the view.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "companion_support.h"
 #include "e2e_support.h"
 
 namespace {
@@ -19,73 +20,39 @@ constexpr std::int32_t TARGET_Y = 90;
 constexpr std::int32_t TARGET_WIDTH = 400;
 constexpr std::int32_t TARGET_HEIGHT = 300;
 
-std::string text_of(const RECT& r) {
-    std::ostringstream out;
-    out << "(" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom << ")";
-    return out.str();
-}
-
-RECT clip() {
-    RECT now{};
-    GetClipCursor(&now);
-    return now;
-}
-
-RECT whole_screen() {
-    const std::int32_t x = GetSystemMetrics(SM_XVIRTUALSCREEN);
-    const std::int32_t y = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    return RECT{x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-}
-
-RECT client_rectangle(HWND window, std::int32_t width, std::int32_t height) {
-    POINT origin{0, 0};
-    ClientToScreen(window, &origin);
-    return RECT{origin.x, origin.y, origin.x + width, origin.y + height};
-}
-
-// Waits until the clip is `wanted`; the message on failure names both.
-::testing::AssertionResult clip_becomes(const RECT& wanted) {
-    if (eventually([&] {
-            const RECT now = clip();
-            return EqualRect(&now, &wanted) != 0;
-        })) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure()
-           << "the clip is " << text_of(clip()) << ", not " << text_of(wanted);
-}
-
-std::string name_of_test() {
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    for (char& c : name) {
-        if (c == '/') {
-            c = '_';
-        }
-    }
-    return name;
+std::string win_ini_path() {
+    char folder[MAX_PATH] = {};
+    GetWindowsDirectoryA(folder, MAX_PATH);
+    return std::string(folder) + "\\win.ini";
 }
 
 std::string win_ini_text() {
-    char folder[MAX_PATH] = {};
-    GetWindowsDirectoryA(folder, MAX_PATH);
-    std::ifstream file((std::string(folder) + "\\win.ini").c_str(), std::ios::binary);
+    std::ifstream file(win_ini_path().c_str(), std::ios::binary);
     std::stringstream all;
     all << file.rdbuf();
     return all.str();
 }
 
 // Runs zrv5-exit.exe (beside zrv5.exe) with `arguments` and returns its exit code, or -1 when it
-// did not end.
-std::int64_t run_exit_program(const std::string& arguments = "") {
+// did not end; what it wrote to its standard error goes to `error_output`.
+std::int64_t run_exit_program(const std::string& arguments = "",
+                              std::string* error_output = nullptr) {
     std::string program = e2e_paths().program;
     program = program.substr(0, program.find_last_of('\\') + 1) + "zrv5-exit.exe";
+    const std::string error_path = e2e_paths().work + "\\zrv5-exit.err";
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE error_file = CreateFileA(error_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     std::string command = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdError = error_file;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    const BOOL started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process);
+    CloseHandle(error_file);
+    if (!started) {
         return -1;
     }
     DWORD code = 0;
@@ -96,18 +63,35 @@ std::int64_t run_exit_program(const std::string& arguments = "") {
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    if (error_output != nullptr) {
+        std::ifstream file(error_path.c_str(), std::ios::binary);
+        std::stringstream all;
+        all << file.rdbuf();
+        *error_output = all.str();
+    }
     return ended ? static_cast<std::int64_t>(code) : -1;
 }
 
-void press_windows_escape() {
-    INPUT keys[4] = {};
-    const WORD codes[4] = {VK_LWIN, VK_ESCAPE, VK_ESCAPE, VK_LWIN};
-    for (int i = 0; i < 4; ++i) {
-        keys[i].type = INPUT_KEYBOARD;
-        keys[i].ki.wVk = codes[i];
-        keys[i].ki.dwFlags = (i < 2 ? 0 : KEYEVENTF_KEYUP) | (codes[i] == VK_LWIN ? KEYEVENTF_EXTENDEDKEY : 0);
-    }
-    SendInput(4, keys, sizeof(INPUT));
+// A profile that cannot be written (another program holds it open): zrv5-exit.exe says so in one
+// line and exits with 1, instead of reporting a request that no reader will see.
+TEST(ExitProgram, ReportsAProfileThatCannotBeWritten) {
+    ASSERT_FALSE(e2e_paths().program.empty()) << "run through run_e2e.sh";
+    WriteProfileStringA("Zarvo5", "EXIT", "0");
+    // Held open with no sharing, the profile can be neither read nor written by anyone else.
+    HANDLE held = CreateFileA(win_ini_path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::string error_output;
+    const std::int64_t code = run_exit_program("", &error_output);
+    CloseHandle(held);
+
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(error_output.rfind("zrv5-exit: ", 0), 0u) << error_output;
+    const std::size_t line_end = error_output.find('\n');
+    EXPECT_EQ(line_end + 1, error_output.size()) << "one line: " << error_output;
+    char value[260] = {};
+    GetProfileStringA("Zarvo5", "EXIT", "", value, sizeof value);
+    EXPECT_STREQ(value, "0");
 }
 
 class Companion : public ::testing::Test {
@@ -184,7 +168,7 @@ TEST(ExitProgramCommandLine, FlagsAnswerAndNeverWriteTheRequest) {
 }
 
 // Every way the view ends lifts the clip. The quit message from elsewhere never reaches MyEndHook:
-// the library's unloading lifts it.
+// the companion sees it taken from the GUI thread's queue and lifts the clip then.
 class CompanionExit : public Companion, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(CompanionExit, TheClipIsTheWholeScreenAfterwards) {
@@ -198,15 +182,7 @@ TEST_P(CompanionExit, TheClipIsTheWholeScreenAfterwards) {
     } else if (how == "overlay-closed") {
         PostMessageA(run->find_overlay(), WM_CLOSE, 0, 0);
     } else {
-        // The hotkey: the low-level hook sees keys only while a window of Wine has the focus, which
-        // Wine may give a moment late; a press that found no focus is repeated.
-        for (int attempt = 0; attempt < 20 && run->running(); ++attempt) {
-            SetForegroundWindow(window);
-            press_windows_escape();
-            for (int waited = 0; waited < 25 && run->running(); ++waited) {
-                Sleep(20);
-            }
-        }
+        press_windows_escape_until(window, [&] { return !run->running(); });
     }
     EXPECT_EQ(run->wait_for_exit(), 0);
     EXPECT_TRUE(clip_becomes(whole_screen())) << "after: " << how;

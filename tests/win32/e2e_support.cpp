@@ -55,7 +55,8 @@ ProgramRun::ProgramRun(const std::string& name, const std::string& settings, boo
     folder_ = paths.work + "\\" + name;
     CreateDirectoryA(paths.work.c_str(), nullptr);
     CreateDirectoryA(folder_.c_str(), nullptr);
-    for (const char* file : {"zrv5.exe", "MouseHook.dll", "zrv5.ini", "hook.log"}) {
+    for (const char* file : {"zrv5.exe", "MouseHook.dll", "zrv5.ini", "hook.log", "tick.hold",
+                             "tick.held", "end.hold", "end.held"}) {
         DeleteFileA((folder_ + "\\" + file).c_str());
     }
     CopyFileA(paths.program.c_str(), (folder_ + "\\zrv5.exe").c_str(), FALSE);
@@ -83,6 +84,14 @@ void ProgramRun::use_working_hook() {
     std::string hook = e2e_paths().program;
     hook = hook.substr(0, hook.find_last_of('\\') + 1) + "MouseHook.dll";
     CopyFileA(hook.c_str(), (folder_ + "\\MouseHook.dll").c_str(), FALSE);
+}
+
+void ProgramRun::use_held_build() {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string held = self;
+    held = held.substr(0, held.find_last_of('\\') + 1) + "zrv5-held.exe";
+    CopyFileA(held.c_str(), (folder_ + "\\zrv5.exe").c_str(), FALSE);
 }
 
 void ProgramRun::post_quit() { PostThreadMessageA(process_.dwThreadId, WM_QUIT, 0, 0); }

@@ -38,6 +38,11 @@ public:
 
     // Puts the MouseHook.dll that users get (beside zrv5.exe) in place of the logging one.
     void use_working_hook();
+    // Puts the test build of the program that can hold its GUI thread (zrv5-held.exe, beside this
+    // test program) in place of zrv5.exe.
+    void use_held_build();
+    // The run's folder, also the program's working folder.
+    const std::string& folder() const { return folder_; }
     bool start();
     // Posts the quit message to the program's thread, as any other program could.
     void post_quit();

@@ -1,5 +1,6 @@
 // The resources built into zrv5.exe: the manifest that makes the process DPI-aware (without it
-// Windows scales the screen size and the copies on high-DPI displays) and the version information.
+// Windows scales the screen size and the copies on high-DPI displays), shared with zrv5-exit.exe,
+// and the version information.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -35,6 +36,18 @@ TEST(ProgramResources, ManifestDeclaresTheProcessDpiAware) {
     EXPECT_NE(manifest.find("<dpiAware"), std::string::npos);
     EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
     EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+}
+
+// A requested execution level would switch off UAC file virtualisation for one program and not the
+// other, and then they would not see each other's profile writes.
+TEST(ProgramResources, BothProgramsCarryTheSameManifestWithNoRequestedLevel) {
+    const std::string program = e2e_paths().program;
+    const std::string manifest = manifest_of(program);
+    const std::string exit_program =
+        program.substr(0, program.find_last_of('\\') + 1) + "zrv5-exit.exe";
+    EXPECT_EQ(manifest_of(exit_program), manifest);
+    EXPECT_EQ(manifest.find("<requestedExecutionLevel"), std::string::npos) << manifest;
+    EXPECT_EQ(manifest.find("<trustInfo"), std::string::npos) << manifest;
 }
 
 TEST(ProgramResources, VersionInformationNamesTheProgram) {

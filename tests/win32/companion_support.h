@@ -1,0 +1,31 @@
+// Helpers of the companion's end-to-end tests: the pointer's clip, the screen, the target's capture
+// rectangle, the exit hotkey and the threads of the program's process.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+
+RECT clip();
+RECT whole_screen();
+// The screen rectangle of width x height at the window's client origin.
+RECT client_rectangle(HWND window, std::int32_t width, std::int32_t height);
+// Waits until the clip is `wanted`; the message on failure names both.
+::testing::AssertionResult clip_becomes(const RECT& wanted);
+
+// Presses and releases Windows key + Escape as input from the keyboard would.
+void press_windows_escape();
+// Presses Windows key + Escape with `window` in front until `done` holds, at most a bounded number
+// of times: the low-level hook sees keys only while a window of Wine has the focus, which Wine may
+// give a moment late, so a press that found no focus is repeated. Returns whether `done` held.
+bool press_windows_escape_until(HWND window, const std::function<bool()>& done);
+
+// The current test's name, usable as a folder name.
+std::string name_of_test();
+
+// The identifiers of the threads that process `pid` has now.
+std::set<DWORD> threads_of(DWORD pid);
