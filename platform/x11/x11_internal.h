@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/x11/x11_stretch.h"
 
 // A client-side 32-bit image, presented or filled through MIT-SHM when the server shares memory
 // with us and through plain image requests otherwise (a display on another machine).
@@ -120,9 +121,16 @@ bool x11_try_grab();
 
 // --- x11_draw.cpp ---
 
+// The rows of the overlay's image that differ from what the server shows.
+extern RowChanges x11_overlay_changes;
+
+// --- x11_present.cpp ---
+
 // Sends a rectangle of the overlay image (a part the server has lost) and waits until the server
 // has it.
 void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+// Sends the changed rows of the overlay image, and waits until the server has them.
+void x11_present_changes();
 
 // --- x11_window.cpp ---
 
