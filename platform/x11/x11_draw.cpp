@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "platform/x11/x11_internal.h"
 #include "platform/x11/x11_stretch.h"
@@ -30,6 +31,37 @@ PlatformDrawContext screen_context{ContextKind::screen, nullptr};
 
 StretchScratch stretch_scratch;
 
+// What the overlay's image holds between frames: the stretch of the capture into `image_place`
+// (when `image_known`), and over it the cursor in the stale rows.
+struct OverlayImage {
+    bool image_known = false;
+    Rect image_place;
+    std::vector<std::uint8_t> stale;  // rows drawn over since the image was made
+    std::vector<Rect> black;          // rectangles filled black with nothing drawn over since
+} overlay_image;
+
+bool intersects(const Rect& a, const Rect& b) {
+    return std::int64_t{a.x} < std::int64_t{b.x} + b.width &&
+           std::int64_t{b.x} < std::int64_t{a.x} + a.width &&
+           std::int64_t{a.y} < std::int64_t{b.y} + b.height &&
+           std::int64_t{b.y} < std::int64_t{a.y} + a.height;
+}
+
+// Forgets the black rectangles that a drawing into `area` of the overlay may have touched.
+void drawn_over(const Rect& area) {
+    std::vector<Rect>& black = overlay_image.black;
+    black.erase(std::remove_if(black.begin(), black.end(),
+                               [&area](const Rect& r) { return intersects(r, area); }),
+                black.end());
+}
+
+// Notes that the overlay's row y was drawn over after the image.
+void note_stale(const PixelView& view, std::int32_t y) {
+    if (view.changes != nullptr) {
+        overlay_image.stale[static_cast<std::size_t>(y)] = 1;
+    }
+}
+
 PixelView view_of_bitmap(PlatformBitmap* bitmap) {
     if (bitmap == nullptr || bitmap->pixels.empty()) {
         return PixelView{};
@@ -46,6 +78,10 @@ PixelView destination_view(DrawContext context) {
         const X11Image& image = x11.overlay_image;
         if (image.image == nullptr || x11.overlay == 0) {
             return PixelView{};
+        }
+        if (x11_overlay_changes.rows.size() != static_cast<std::size_t>(image.height)) {
+            overlay_image = OverlayImage{};
+            overlay_image.stale.assign(static_cast<std::size_t>(image.height), 0);
         }
         x11_overlay_changes.follow(image.height);
         return PixelView{image.row(0), image.stride(), image.width, image.height,
@@ -66,14 +102,15 @@ PixelView source_view(DrawContext context, Rect& from) {
         }
         tick_timing_mark(TickStage::capture_start);
         std::ptrdiff_t stride = 0;
-        Pixel* pixels = x11_capture(from.x, from.y, from.width, from.height, &stride);
+        const std::uint8_t* fresh = nullptr;
+        Pixel* pixels = x11_capture(from.x, from.y, from.width, from.height, &stride, &fresh);
         tick_timing_mark(TickStage::capture_end);
         if (pixels == nullptr) {
             return PixelView{};  // nothing to show: the overlay keeps its last frame
         }
         from.x = 0;
         from.y = 0;
-        return PixelView{pixels, stride, from.width, from.height};
+        return PixelView{pixels, stride, from.width, from.height, nullptr, fresh};
     }
     if (context == &overlay_context) {
         return destination_view(context);
@@ -108,10 +145,28 @@ void platform_stretch_copy(DrawContext destination, Rect to, DrawContext source,
         return;
     }
     const PixelView in = source_view(source, from);
-    stretch(out, to, in, from, stretch_scratch);
-    if (destination == &overlay_context) {
-        tick_timing_mark(TickStage::image_end);
+    if (destination != &overlay_context) {
+        stretch(out, to, in, from, stretch_scratch);
+        return;
     }
+    // The rows drawn over are made again, and compared with what the server shows only once the
+    // frame is done: on a still picture the cursor is drawn again where it was.
+    OverlayImage& image = overlay_image;
+    for (std::int32_t y = 0; y < out.height; ++y) {
+        if (image.stale[static_cast<std::size_t>(y)] != 0) {
+            out.changes->hold(out, y);
+        }
+    }
+    // Where the image is the same stretch of the same capture, only the rows whose capture rows
+    // were read anew are made again, and those drawn over.
+    const bool known = image.image_known && in.fresh != nullptr && to == image.image_place;
+    drawn_over(to);
+    const RowFilter only{in.fresh, image.stale.data()};
+    stretch(out, to, in, from, stretch_scratch, known ? &only : nullptr);
+    std::fill(image.stale.begin(), image.stale.end(), std::uint8_t{0});
+    image.image_known = source == &screen_context && in.base != nullptr;
+    image.image_place = to;
+    tick_timing_mark(TickStage::image_end);
 }
 
 void platform_copy(DrawContext destination, Point to, DrawContext source, Point from,
@@ -134,6 +189,17 @@ void platform_fill_black(DrawContext destination, Rect area) {
     if (left >= right || top >= bottom) {
         return;
     }
+    // The bands of a still frame are black already; they are looked at again only once something
+    // has been drawn over them.
+    std::vector<Rect>& black = overlay_image.black;
+    if (out.changes != nullptr) {
+        if (std::find(black.begin(), black.end(), area) != black.end()) {
+            return;
+        }
+        if (black.size() < 8) {
+            black.push_back(area);
+        }
+    }
     for (std::int32_t y = top; y < bottom; ++y) {
         Pixel* first = out.row(y) + left;
         Pixel* last = out.row(y) + right;
@@ -142,6 +208,7 @@ void platform_fill_black(DrawContext destination, Rect area) {
         } else if (std::any_of(first, last, [](Pixel p) { return p != 0; })) {
             std::fill(first, last, Pixel{0});
             out.changes->mark(y);
+            note_stale(out, y);
         }
     }
 }
@@ -176,20 +243,28 @@ void platform_draw_cursor(DrawContext destination, Point at, CursorImage image) 
     if (first_column >= last_column || first_row >= last_row) {
         return;
     }
+    if (out.changes != nullptr) {
+        drawn_over(Rect{at.x, at.y, image->width, image->height});
+    }
     for (std::int32_t y = first_row; y < last_row; ++y) {
         const std::uint32_t* in =
             image->argb.data() + static_cast<std::ptrdiff_t>(y) * image->width;
         Pixel* row = out.row(at.y + y) + at.x;
         bool changed = false;
+        bool drawn = false;
         for (std::int32_t x = first_column; x < last_column; ++x) {
             if ((in[x] >> 24) != 0 || (in[x] & 0x00FFFFFFu) != 0) {
                 const Pixel blended = blend_premultiplied(in[x], row[x]);
                 changed = changed || blended != row[x];
+                drawn = true;
                 row[x] = blended;
             }
         }
         if (changed && out.changes != nullptr) {
             out.changes->mark(at.y + y);
+        }
+        if (drawn) {
+            note_stale(out, at.y + y);
         }
     }
 }

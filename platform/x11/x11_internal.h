@@ -97,6 +97,8 @@ void x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, st
                    std::int32_t width, std::int32_t height);
 // Reads the image's size from (0, 0) of the drawable; false when the server refuses.
 bool x11_get_image(X11Image& image, Drawable drawable);
+// Reads rows top .. top + rows - 1 of the image's width from the same rows of the drawable.
+bool x11_get_image_rows(X11Image& image, Drawable drawable, std::int32_t top, std::int32_t rows);
 
 // --- x11_capture.cpp ---
 
@@ -105,12 +107,37 @@ bool x11_start_capture();
 // Reads what the screen shows beneath the overlay in the rectangle and returns its first pixel
 // (rows top-down, *stride pixels apart, top bytes 0), in memory of the capture's own that stays
 // valid until the next capture; null when the server could not give it. Parts outside the screen
-// read black.
+// read black. *fresh says which rows were read anew (one flag per row; the others hold what the
+// last capture of the same rectangle read, and the screen has not changed there since), or is
+// null when every row was.
 Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                   std::ptrdiff_t* stride);
-// Forgets what the capture keeps of a destroyed window.
-void x11_capture_forget(Window window);
+                   std::ptrdiff_t* stride, const std::uint8_t** fresh);
+// Takes note of an event of the root's children or of their damage: a destroyed window's
+// resources are forgotten; what damage does not report makes the next capture whole.
+void x11_capture_note(const XEvent& event);
+// Makes the next capture read everything.
+void x11_capture_whole();
 void x11_stop_capture();
+
+// --- x11_top_levels.cpp ---
+
+// What a capture needs to know of a top-level window: where it is, and its visual.
+struct TopLevel {
+    Window window = 0;
+    int x = 0;  // the outer edge, border included
+    int y = 0;
+    int width = 0;  // inside the border
+    int height = 0;
+    int border = 0;
+    VisualID visual = 0;
+};
+
+// Returns the children of the root that a capture composes, bottom to top, the background window
+// first: those viewable and InputOutput, other than the overlay. A window destroyed while it is
+// asked about is left out.
+const std::vector<TopLevel>& x11_top_levels();
+// Returns the list that x11_top_levels gave last.
+const std::vector<TopLevel>& x11_known_top_levels();
 
 // --- x11_loop.cpp ---
 

@@ -22,6 +22,10 @@ void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std
 void x11_present_changes() {
     RowChanges& changes = x11_overlay_changes;
     tick_timing_mark(TickStage::present_start);
+    const X11Image& image = x11.overlay_image;
+    if (image.image != nullptr) {
+        changes.settle(PixelView{image.row(0), image.stride(), image.width, image.height});
+    }
     if (!changes.any) {
         tick_timing_mark(TickStage::present_end);
         return;

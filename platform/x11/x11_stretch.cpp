@@ -51,8 +51,33 @@ enum class Columns {
 
 }  // namespace
 
+void RowChanges::hold(const PixelView& image, std::int32_t y) {
+    std::uint8_t& row = rows[static_cast<std::size_t>(y)];
+    if (row != SAME) {
+        return;
+    }
+    row = HELD;
+    held_rows.push_back(y);
+    held.insert(held.end(), image.row(y), image.row(y) + image.width);
+}
+
+void RowChanges::settle(const PixelView& image) {
+    const auto width = static_cast<std::size_t>(image.width);
+    for (std::size_t i = 0; i < held_rows.size(); ++i) {
+        const std::int32_t y = held_rows[i];
+        const bool differs =
+            std::memcmp(image.row(y), held.data() + i * width, width * sizeof(Pixel)) != 0;
+        rows[static_cast<std::size_t>(y)] = differs ? CHANGED : SAME;
+    }
+    held_rows.clear();
+    held.clear();
+    any = std::find(rows.begin(), rows.end(), CHANGED) != rows.end();
+}
+
 void RowChanges::clear() {
-    std::fill(rows.begin(), rows.end(), std::uint8_t{0});
+    std::fill(rows.begin(), rows.end(), SAME);
+    held_rows.clear();
+    held.clear();
     any = false;
 }
 
@@ -71,7 +96,7 @@ void put_row(const PixelView& destination, std::int32_t y, std::int32_t x, const
 }
 
 void stretch(const PixelView& destination, Rect to, const PixelView& source, Rect from,
-             StretchScratch& scratch) {
+             StretchScratch& scratch, const RowFilter* only) {
     if (destination.base == nullptr || source.base == nullptr || to.width <= 0 || to.height <= 0 ||
         from.width <= 0 || from.height <= 0) {
         return;
@@ -115,6 +140,9 @@ void stretch(const PixelView& destination, Rect to, const PixelView& source, Rec
             continue;
         }
         const std::int32_t y = to.y + d;
+        if (only != nullptr && only->fresh_source[row] == 0 && only->stale_destination[y] == 0) {
+            continue;  // holds what it would be made of
+        }
         const Pixel* pixels = nullptr;
         if (row == previous_row && all_inside) {
             pixels = previous;  // a repeated row

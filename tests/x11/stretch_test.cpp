@@ -164,3 +164,73 @@ TEST(Stretch, EmptyRectanglesAndViewsLeaveEverythingAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// A destination that holds the stretch of an earlier source, with some rows drawn over since:
+// making only the rows whose source rows are fresh, and those drawn over, gives every pixel of a
+// whole stretch of the new source. Held rows are noted at the end only where they differ.
+TEST(Stretch, FilteredRowsAndHeldRowsGiveTheWholeStretch) {
+    SeededRandom rng(0x5733);
+    SCOPED_TRACE(rng.trace());
+    for (int round = 0; round < 1000; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        Image source(rng.between(1, 40), rng.between(1, 30), false);
+        for (Pixel& p : source.pixels) {
+            p = rng.word() & 0x00FFFFFFu;
+        }
+        Image destination(rng.between(1, 90), rng.between(1, 70), false);
+        const Rect from{0, 0, source.width, source.height};
+        Rect to{0, 0, destination_side(rng, from.width), destination_side(rng, from.height)};
+        to.x = rng.between(-to.width / 2, destination.width / 2);
+        to.y = rng.between(-to.height / 2, destination.height / 2);
+        StretchScratch scratch;
+        stretch(destination.view(), to, source.view(), from, scratch);
+        const Image shown = destination;  // what the server shows
+
+        // The source changes in some rows; some destination rows are drawn over.
+        std::vector<std::uint8_t> fresh(static_cast<std::size_t>(source.height), 0);
+        for (std::int32_t row = 0; row < source.height; ++row) {
+            if (rng.between(0, 3) == 0) {
+                fresh[static_cast<std::size_t>(row)] = 1;
+                for (std::int32_t x = 0; x < source.width; ++x) {
+                    if (rng.between(0, 1) == 0) {
+                        source.at(x, row) = rng.word() & 0x00FFFFFFu;
+                    }
+                }
+            }
+        }
+        std::vector<std::uint8_t> stale(static_cast<std::size_t>(destination.height), 0);
+        RowChanges changes;
+        changes.follow(destination.height);
+        changes.clear();
+        for (std::int32_t y = 0; y < destination.height; ++y) {
+            if (rng.between(0, 4) == 0) {
+                stale[static_cast<std::size_t>(y)] = 1;
+                changes.hold(destination.view(), y);
+                destination.at(rng.between(0, destination.width - 1), y) ^= 0x00808080u;
+            }
+        }
+        const Image expected = reference(destination, to, source, from);
+        const RowFilter only{fresh.data(), stale.data()};
+        stretch(destination.view(&changes), to, source.view(), from, scratch, &only);
+        ASSERT_EQ(destination.pixels, expected.pixels);
+
+        changes.settle(destination.view());
+        Image now = destination;
+        Image was = shown;
+        bool any = false;
+        for (std::int32_t y = 0; y < destination.height; ++y) {
+            bool differs = false;
+            for (std::int32_t x = 0; x < destination.width; ++x) {
+                differs = differs || was.at(x, y) != now.at(x, y);
+            }
+            any = any || differs;
+            ASSERT_EQ(changes.rows[static_cast<std::size_t>(y)] == RowChanges::CHANGED, differs)
+                << "row " << y;
+        }
+        EXPECT_EQ(changes.any, any);
+    }
+}
+
+}  // namespace
