@@ -81,8 +81,9 @@ void x11_watch_connection(Display* display);
 
 // --- x11_thread.cpp ---
 
-// Returns the calling thread's connection: the GUI thread's, or one of the thread's own, opened on
-// first use and closed when the thread ends (or by x11_close_thread_display). Null when none opens.
+// Returns the calling thread's connection: the GUI thread's, or the one that other threads share,
+// taken on first use and given back when the thread ends (or by x11_close_thread_display); while a
+// late thread still holds it, one of the thread's own. Null when none opens.
 Display* x11_thread_display();
 void x11_close_thread_display();
 bool x11_on_gui_thread();
