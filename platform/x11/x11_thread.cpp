@@ -20,7 +20,7 @@ namespace {
 std::thread::id gui_thread_id = std::this_thread::get_id();
 
 // The threads' shared connection, opened by the first thread that takes it and kept open.
-std::mutex shared_connection_lock;  // held by the thread that uses the connection
+std::mutex shared_connection_lock;     // held by the thread that uses the connection
 Display* shared_connection = nullptr;  // under the lock
 
 // The calling thread's connection: the shared one, given back when the thread ends, or its own,
