@@ -205,7 +205,8 @@ void take_damaged_rows(std::int32_t y, std::int32_t height) {
 
 // Composes and reads back the fresh rows, each run of them (with the short gaps between them,
 // which become fresh too) in one request.
-bool read_fresh_rows(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
+bool read_fresh_rows(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                     bool read_back) {
     std::vector<std::uint8_t>& fresh = damage.fresh;
     for (std::int32_t top = 0; top < height; ++top) {
         if (fresh[static_cast<std::size_t>(top)] == 0) {
@@ -220,7 +221,7 @@ bool read_fresh_rows(std::int32_t x, std::int32_t y, std::int32_t width, std::in
         }
         std::fill(fresh.begin() + top, fresh.begin() + bottom, std::uint8_t{1});
         compose_rows(x, y, width, top, bottom);
-        if (!read_rows(width, top, bottom)) {
+        if (read_back && !read_rows(width, top, bottom)) {
             return false;
         }
         top = bottom;
@@ -275,20 +276,27 @@ bool x11_start_capture() {
     return x11_take_error() == 0;
 }
 
-Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                   std::ptrdiff_t* stride, const std::uint8_t** fresh) {
+namespace {
+
+bool readback_current = false;  // the read-back memory holds the canvas
+
+// Composes the capture of the rectangle into the canvas, all of it or the rows that damage
+// reported, and reads what it composed back when asked to.
+bool capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+             bool read_back, const std::uint8_t** fresh) {
     *fresh = nullptr;
     const bool same = damage.available && !damage.whole && canvas != 0 && x == damage.x &&
-                      y == damage.y && width == damage.width && height == damage.height;
+                      y == damage.y && width == damage.width && height == damage.height &&
+                      (readback_current || !read_back);
     if (width <= 0 || height <= 0 || !ensure_canvas(width, height)) {
-        return nullptr;
+        return false;
     }
-    // Until this capture has been read whole, the next one reads everything again.
+    // Until this capture has been made whole, the next one makes everything again.
     damage.whole = true;
     if (same) {
         take_damaged_rows(y, height);
-        if (!read_fresh_rows(x, y, width, height)) {
-            return nullptr;
+        if (!read_fresh_rows(x, y, width, height, read_back)) {
+            return false;
         }
         *fresh = damage.fresh.data();
     } else {
@@ -297,17 +305,33 @@ Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int3
         damage.any = false;
         damage.windows_known = false;
         compose_rows(x, y, width, 0, height);
-        if (!read_rows(width, 0, height)) {
-            return nullptr;
+        if (read_back && !read_rows(width, 0, height)) {
+            return false;
         }
     }
+    readback_current = read_back;
     damage.whole = false;
     damage.x = x;
     damage.y = y;
     damage.width = width;
     damage.height = height;
+    return true;
+}
+
+}  // namespace
+
+Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                   std::ptrdiff_t* stride, const std::uint8_t** fresh) {
+    if (!capture(x, y, width, height, true, fresh)) {
+        return nullptr;
+    }
     *stride = readback.stride();
     return readback.row(0);
+}
+
+XID x11_capture_in_server(std::int32_t x, std::int32_t y, std::int32_t width,
+                              std::int32_t height, const std::uint8_t** fresh) {
+    return capture(x, y, width, height, false, fresh) ? canvas_picture : 0;
 }
 
 void x11_capture_note(const XEvent& event) {

@@ -134,7 +134,9 @@ DrawContext platform_get_context(WindowHandle window) {
 }
 
 void platform_release_context(WindowHandle, DrawContext context) {
-    if (context == &overlay_context) {
+    if (context == &overlay_context && x11_scale_active()) {
+        x11_scale_present();
+    } else if (context == &overlay_context) {
         x11_present_changes();
     }
 }
@@ -142,6 +144,11 @@ void platform_release_context(WindowHandle, DrawContext context) {
 void platform_stretch_copy(DrawContext destination, Rect to, DrawContext source, Rect from) {
     const PixelView out = destination_view(destination);
     if (out.base == nullptr) {
+        return;
+    }
+    if (destination == &overlay_context && source == &screen_context && x11_scale_stretch(to, from)) {
+        overlay_image = OverlayImage{};  // the overlay's image no longer shows what the server does
+        tick_timing_mark(TickStage::image_end);
         return;
     }
     const PixelView in = source_view(source, from);
@@ -176,6 +183,12 @@ void platform_copy(DrawContext destination, Point to, DrawContext source, Point 
 }
 
 void platform_fill_black(DrawContext destination, Rect area) {
+    if (destination == &overlay_context && x11_scale_active()) {
+        if (area.width > 0 && area.height > 0) {
+            x11_scale_fill_black(area);
+        }
+        return;
+    }
     const PixelView out = destination_view(destination);
     if (out.base == nullptr || area.width <= 0 || area.height <= 0) {
         return;
@@ -232,6 +245,10 @@ Pixel blend_premultiplied(std::uint32_t source, Pixel destination) {
 }
 
 void platform_draw_cursor(DrawContext destination, Point at, CursorImage image) {
+    if (destination == &overlay_context && x11_scale_active()) {
+        x11_scale_cursor(at, image);
+        return;
+    }
     const PixelView out = destination_view(destination);
     if (out.base == nullptr || image == nullptr) {
         return;

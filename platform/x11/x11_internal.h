@@ -113,6 +113,10 @@ bool x11_start_capture();
 // null when every row was.
 Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                    std::ptrdiff_t* stride, const std::uint8_t** fresh);
+// Composes the same capture in a picture of the server's (RENDER) and returns the Picture, valid
+// until the next capture, or 0; nothing is read back. *fresh as above.
+XID x11_capture_in_server(std::int32_t x, std::int32_t y, std::int32_t width,
+                              std::int32_t height, const std::uint8_t** fresh);
 // Takes note of an event of the root's children or of their damage: a destroyed window's
 // resources are forgotten; what damage does not report makes the next capture whole.
 void x11_capture_note(const XEvent& event);
@@ -159,6 +163,20 @@ extern RowChanges x11_overlay_changes;
 void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
 // Sends the changed rows of the overlay image, and waits until the server has them.
 void x11_present_changes();
+
+// --- x11_scale.cpp ---
+
+// Whether the server draws the overlay (the whole-factor stretch): its image is then unused.
+bool x11_scale_active();
+// Draws the stretch of the capture of `from` (root coordinates) into `to` of the overlay in the
+// server when `to` is `from` enlarged by a whole factor; false (and not active) otherwise.
+bool x11_scale_stretch(Rect to, Rect from);
+void x11_scale_fill_black(Rect area);
+void x11_scale_cursor(Point at, CursorImage image);
+// Finishes the frame (the cursor) and waits until the server has it.
+void x11_scale_present();
+// The server lost part of the overlay: the next frame is made whole.
+void x11_scale_exposed();
 
 // --- x11_window.cpp ---
 

@@ -14,6 +14,10 @@ void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std
     if (x11.overlay == 0 || left >= right || top >= bottom) {
         return;
     }
+    if (x11_scale_active()) {
+        x11_scale_exposed();  // the overlay's image does not hold the server's frame
+        return;
+    }
     x11_put_image(x11.overlay_image, x11.overlay, x11.overlay_gc, left, top, right - left,
                   bottom - top);
     XSync(x11.display, False);
