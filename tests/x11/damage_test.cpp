@@ -61,6 +61,11 @@ CaptureSource covered_source(int cx, int cy) {
     };
 }
 
+struct At {
+    int x;
+    int y;
+};
+
 void wait_still(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 TEST_F(DamageFrames, OnePixelAndThenACaretSizedChangeShowAlone) {
@@ -154,6 +159,43 @@ TEST_F(DamageFrames, ThePointerShapeChangedOnAStillPicture) {
     expect_screen(with_shape(0), "small");
     target->command("cursor 2");
     expect_screen_stays(with_shape(2), "large-again", 4, 100);
+}
+
+// A pointer shape of every opacity lands over the image and the bands as the client's blend puts
+// it, where the whole factor is drawn by the server and where the client draws (aspect fit); and
+// where it was, the frame comes back when it moves.
+TEST_F(DamageFrames, ATranslucentPointerShapeBlendsExactlyInEachDrawing) {
+    const TestPointerShape& shape = TEST_POINTER_SHAPES[TRANSLUCENT_POINTER_SHAPE];
+    const auto pixel = [&shape](int x, int y) { return test_pointer_pixel(shape, x, y); };
+    for (const bool fit : {false, true}) {
+        SCOPED_TRACE(fit ? "aspect fit" : "whole factor");
+        auto target = start_target(640, fit ? 400 : 480, TARGET_X, TARGET_Y);
+        target->command("cursor " + std::to_string(TRANSLUCENT_POINTER_SHAPE));
+        Zrv5Setup setup;
+        setup.settings = fit ? "[Zarvo5]\nstretch=2\nmouse_trs=1\ntime=20\n"
+                             : "[Zarvo5]\nmouse_trs=1\ntime=20\n";
+        auto run = start_and_pick(TARGET_X + 100, TARGET_Y + 50, setup);
+        // The enlarged pointer position of client (cx, cy), and the frame without a cursor.
+        const auto place = [fit](int cx, int cy) {
+            return fit ? At{cx * 1400 / 640, 87 + cy * 875 / 400} : At{60 + 2 * cx, 45 + 2 * cy};
+        };
+        const Frame image =
+            fit ? stretched_frame(target_source(0), 640, 400, Placement{0, 87, 1400, 875}, 0, 87)
+                : doubled(target_source(0));
+        Frame over_image = image;
+        const At first = place(100, 50);
+        draw_over(over_image, first.x - shape.hot_x, first.y - shape.hot_y, shape.width,
+                  shape.height, pixel);
+        expect_screen(over_image, fit ? "fit-image" : "whole-image");
+        // At the client's top-left corner the shape lies half over the top band.
+        session.move_pointer(TARGET_X, TARGET_Y);
+        Frame over_band = image;
+        const At corner = place(0, 0);
+        draw_over(over_band, corner.x - shape.hot_x, corner.y - shape.hot_y, shape.width,
+                  shape.height, pixel);
+        expect_screen_stays(over_band, fit ? "fit-band" : "whole-band", 3, 100);
+        target->command("close");
+    }
 }
 
 // A window raised over the overlay lies on it until the next tick raises the overlay again; the
