@@ -294,6 +294,12 @@ bool capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t he
     // Until this capture has been made whole, the next one makes everything again.
     damage.whole = true;
     if (same) {
+        // Damage that the tick's questions have already brought in is taken now rather than a
+        // tick later: the server reported it before it answered them.
+        XEvent event;
+        while (XCheckTypedEvent(x11.display, damage.event_base + XDamageNotify, &event)) {
+            x11_capture_note(event);
+        }
         take_damaged_rows(y, height);
         if (!read_fresh_rows(x, y, width, height, read_back)) {
             return false;

@@ -173,7 +173,7 @@ bool x11_scale_active();
 bool x11_scale_stretch(Rect to, Rect from);
 void x11_scale_fill_black(Rect area);
 void x11_scale_cursor(Point at, CursorImage image);
-// Finishes the frame (the cursor) and waits until the server has it.
+// Finishes the frame (the cursor) and sends it.
 void x11_scale_present();
 // The server lost part of the overlay: the next frame is made whole.
 void x11_scale_exposed();

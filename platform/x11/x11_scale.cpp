@@ -245,8 +245,10 @@ void x11_scale_present() {
         }
         server.drawn = server.wanted;
     }
+    // Sent, not waited for: no memory of ours is read by these requests, so the server works
+    // through them while the program waits for its next tick.
     if (server.sent) {
-        XSync(x11.display, False);
+        XFlush(x11.display);
     }
     server.wanted = DrawnCursor{};
     server.remade.clear();
