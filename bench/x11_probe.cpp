@@ -73,8 +73,7 @@ void latency(Probe& probe, int changes) {
     std::vector<double> figures;
     for (int i = 0; i < changes; ++i) {
         // Apart by 20 to 60 ms, so that changes fall at every phase of the timer.
-        usleep(static_cast<useconds_t>(std::uniform_int_distribution<int>(20, 60)(random)) *
-               1000);
+        usleep(static_cast<useconds_t>(std::uniform_int_distribution<int>(20, 60)(random)) * 1000);
         const unsigned long colour = colour_of(i);
         const double start = now_ms();
         probe.fill(colour);
@@ -127,8 +126,9 @@ int main(int argc, char** argv) {
     }
     probe.display = XOpenDisplay(nullptr);
     if (probe.display == nullptr || probe.window == 0 || (blink_ms <= 0 && changes <= 0)) {
-        std::fprintf(stderr, "usage: %s --window ID --block X Y --screen SX SY "
-                             "(--blink MS --seconds S | --latency N)\n",
+        std::fprintf(stderr,
+                     "usage: %s --window ID --block X Y --screen SX SY "
+                     "(--blink MS --seconds S | --latency N)\n",
                      argv[0]);
         return 2;
     }

@@ -42,8 +42,8 @@ struct DamageState {
     bool available = false;  // the server has the DAMAGE extension
     int event_base = 0;
     int fixes_event_base = 0;
-    bool whole = true;  // the next capture reads everything
-    bool windows_known = false;  // the list of windows still holds
+    bool whole = true;               // the next capture reads everything
+    bool windows_known = false;      // the list of windows still holds
     std::vector<std::uint8_t> rows;  // the screen's rows that damage reported
     bool any = false;
     // The rectangle that the capture's memory holds, whole and current but for the damage.
@@ -197,7 +197,8 @@ void take_damaged_rows(std::int32_t y, std::int32_t height) {
     const std::int32_t first = std::max(0, -y);
     const std::int32_t last = std::min(height, x11.height - y);  // exclusive
     for (std::int32_t row = first; row < last; ++row) {
-        damage.fresh[static_cast<std::size_t>(row)] = damage.rows[static_cast<std::size_t>(y + row)];
+        damage.fresh[static_cast<std::size_t>(row)] =
+            damage.rows[static_cast<std::size_t>(y + row)];
     }
     std::fill(damage.rows.begin(), damage.rows.end(), std::uint8_t{0});
     damage.any = false;
@@ -267,11 +268,10 @@ bool x11_start_capture() {
     // A compositing manager that comes or goes changes how the windows reach the screen.
     XFixesQueryExtension(x11.display, &damage.fixes_event_base, &error_base);
     const std::string manager = "_NET_WM_CM_S" + std::to_string(x11.screen);
-    XFixesSelectSelectionInput(x11.display, x11.root,
-                               XInternAtom(x11.display, manager.c_str(), False),
-                               XFixesSetSelectionOwnerNotifyMask |
-                                   XFixesSelectionWindowDestroyNotifyMask |
-                                   XFixesSelectionClientCloseNotifyMask);
+    XFixesSelectSelectionInput(
+        x11.display, x11.root, XInternAtom(x11.display, manager.c_str(), False),
+        XFixesSetSelectionOwnerNotifyMask | XFixesSelectionWindowDestroyNotifyMask |
+            XFixesSelectionClientCloseNotifyMask);
     XSync(x11.display, False);
     return x11_take_error() == 0;
 }
@@ -335,8 +335,8 @@ Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int3
     return readback.row(0);
 }
 
-XID x11_capture_in_server(std::int32_t x, std::int32_t y, std::int32_t width,
-                              std::int32_t height, const std::uint8_t** fresh) {
+XID x11_capture_in_server(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                          const std::uint8_t** fresh) {
     return capture(x, y, width, height, false, fresh) ? canvas_picture : 0;
 }
 
@@ -360,35 +360,35 @@ void x11_capture_note(const XEvent& event) {
     }
     Window window = 0;
     switch (event.type) {
-    case ConfigureNotify:
-        window = event.xconfigure.window;
-        break;
-    case MapNotify:
-        window = event.xmap.window;
-        break;
-    case UnmapNotify:
-        window = event.xunmap.window;
-        break;
-    case ReparentNotify:
-        window = event.xreparent.window;
-        break;
-    case CirculateNotify:
-        window = event.xcirculate.window;
-        break;
-    case GravityNotify:
-        window = event.xgravity.window;
-        break;
-    case DestroyNotify:
-        // The server freed the picture and the damage together with their window; freeing them
-        // again would be an error.
-        window = event.xdestroywindow.window;
-        pictures.erase(window);
-        break;
-    default:
-        if (event.type == damage.fixes_event_base + XFixesSelectionNotify) {
-            x11_capture_whole();
-        }
-        return;
+        case ConfigureNotify:
+            window = event.xconfigure.window;
+            break;
+        case MapNotify:
+            window = event.xmap.window;
+            break;
+        case UnmapNotify:
+            window = event.xunmap.window;
+            break;
+        case ReparentNotify:
+            window = event.xreparent.window;
+            break;
+        case CirculateNotify:
+            window = event.xcirculate.window;
+            break;
+        case GravityNotify:
+            window = event.xgravity.window;
+            break;
+        case DestroyNotify:
+            // The server freed the picture and the damage together with their window; freeing them
+            // again would be an error.
+            window = event.xdestroywindow.window;
+            pictures.erase(window);
+            break;
+        default:
+            if (event.type == damage.fixes_event_base + XFixesSelectionNotify) {
+                x11_capture_whole();
+            }
+            return;
     }
     // The overlay is never composed, and only this program draws the background window.
     if (window != x11.overlay && window != x11.background_window) {

@@ -146,7 +146,8 @@ void platform_stretch_copy(DrawContext destination, Rect to, DrawContext source,
     if (out.base == nullptr) {
         return;
     }
-    if (destination == &overlay_context && source == &screen_context && x11_scale_stretch(to, from)) {
+    if (destination == &overlay_context && source == &screen_context &&
+        x11_scale_stretch(to, from)) {
         overlay_image = OverlayImage{};  // the overlay's image no longer shows what the server does
         tick_timing_mark(TickStage::image_end);
         return;

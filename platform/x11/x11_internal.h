@@ -115,8 +115,8 @@ Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int3
                    std::ptrdiff_t* stride, const std::uint8_t** fresh);
 // Composes the same capture in a picture of the server's (RENDER) and returns the Picture, valid
 // until the next capture, or 0; nothing is read back. *fresh as above.
-XID x11_capture_in_server(std::int32_t x, std::int32_t y, std::int32_t width,
-                              std::int32_t height, const std::uint8_t** fresh);
+XID x11_capture_in_server(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                          const std::uint8_t** fresh);
 // Takes note of an event of the root's children or of their damage: a destroyed window's
 // resources are forgotten; what damage does not report makes the next capture whole.
 void x11_capture_note(const XEvent& event);

@@ -4,8 +4,9 @@
 // Commands: "move X Y", "resize W H", "picture N" (redraws as variant N), "fill X Y W H RRGGBB"
 // (a rectangle of one colour over the picture), "cursor N" (one of the test pointer shapes, or -1
 // for none), "raise", "unmap", "map", "close". With --animate the picture changes to
-// the next variant every MS milliseconds, as a video would. Reports: "ready <window id>" once the picture is shown, "done <command>" after
-// each command has taken effect, and "press B X Y" / "release B X Y" for every mouse button event.
+// the next variant every MS milliseconds, as a video would. Reports: "ready <window id>" once the
+// picture is shown, "done <command>" after each command has taken effect, and "press B X Y" /
+// "release B X Y" for every mouse button event.
 #include <X11/Xcursor/Xcursor.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
