@@ -38,6 +38,7 @@ struct OverlayImage {
     Rect image_place;
     std::vector<std::uint8_t> stale;  // rows drawn over since the image was made
     std::vector<Rect> black;          // rectangles filled black with nothing drawn over since
+    bool server_drew = false;         // the last frame was drawn by the server (x11_scale.cpp)
 } overlay_image;
 
 bool intersects(const Rect& a, const Rect& b) {
@@ -148,9 +149,18 @@ void platform_stretch_copy(DrawContext destination, Rect to, DrawContext source,
     }
     if (destination == &overlay_context && source == &screen_context &&
         x11_scale_stretch(to, from)) {
-        overlay_image = OverlayImage{};  // the overlay's image no longer shows what the server does
+        // The overlay's image no longer holds what the server shows.
+        overlay_image = OverlayImage{};
+        overlay_image.stale.assign(static_cast<std::size_t>(out.height), 0);
+        overlay_image.server_drew = true;
         tick_timing_mark(TickStage::image_end);
         return;
+    }
+    if (destination == &overlay_context && overlay_image.server_drew) {
+        // Back from the server's drawing: all of the image goes to the server.
+        std::fill(out.changes->rows.begin(), out.changes->rows.end(), RowChanges::CHANGED);
+        out.changes->any = true;
+        overlay_image.server_drew = false;
     }
     const PixelView in = source_view(source, from);
     if (destination != &overlay_context) {
