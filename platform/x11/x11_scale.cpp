@@ -184,7 +184,7 @@ bool x11_scale_stretch(Rect to, Rect from) {
     if (!server.known || fresh == nullptr || !(to == server.place)) {
         server.place = to;
         server.black.clear();
-        server.drawn = DrawnCursor{};  // drawn over by the whole image or the bands to come
+        server.drawn.valid = false;  // drawn over by the whole image or the bands to come
         compose_image(to);
     } else {
         for (std::int32_t top = 0; top < from.height; ++top) {
@@ -250,7 +250,7 @@ void x11_scale_present() {
     if (server.sent) {
         XFlush(x11.display);
     }
-    server.wanted = DrawnCursor{};
+    server.wanted.valid = false;  // keeps its memory for the next frame
     server.remade.clear();
     server.sent = false;
     tick_timing_mark(TickStage::present_end);
@@ -259,5 +259,5 @@ void x11_scale_present() {
 void x11_scale_exposed() {
     server.known = false;
     server.black.clear();
-    server.drawn = DrawnCursor{};
+    server.drawn.valid = false;
 }
