@@ -358,37 +358,17 @@ void x11_capture_note(const XEvent& event) {
         damage.any = damage.any || first < last;
         return;
     }
-    Window window = 0;
-    switch (event.type) {
-        case ConfigureNotify:
-            window = event.xconfigure.window;
-            break;
-        case MapNotify:
-            window = event.xmap.window;
-            break;
-        case UnmapNotify:
-            window = event.xunmap.window;
-            break;
-        case ReparentNotify:
-            window = event.xreparent.window;
-            break;
-        case CirculateNotify:
-            window = event.xcirculate.window;
-            break;
-        case GravityNotify:
-            window = event.xgravity.window;
-            break;
-        case DestroyNotify:
-            // The server freed the picture and the damage together with their window; freeing them
-            // again would be an error.
-            window = event.xdestroywindow.window;
-            pictures.erase(window);
-            break;
-        default:
-            if (event.type == damage.fixes_event_base + XFixesSelectionNotify) {
-                x11_capture_whole();
-            }
-            return;
+    const Window window = x11_structure_window(event);
+    if (event.type == DestroyNotify) {
+        // The server freed the picture and the damage together with their window; freeing them
+        // again would be an error.
+        pictures.erase(window);
+    }
+    if (window == 0) {
+        if (event.type == damage.fixes_event_base + XFixesSelectionNotify) {
+            x11_capture_whole();
+        }
+        return;
     }
     // The overlay is never composed, and only this program draws the background window.
     if (window != x11.overlay && window != x11.background_window) {

@@ -143,6 +143,9 @@ struct TopLevel {
 const std::vector<TopLevel>& x11_top_levels();
 // Returns the list that x11_top_levels gave last.
 const std::vector<TopLevel>& x11_known_top_levels();
+// Returns the window that an event of the root's structure (mapped, unmapped, configured,
+// reparented, circulated, moved by gravity, destroyed) is about; 0 for any other event.
+Window x11_structure_window(const XEvent& event);
 
 // --- x11_loop.cpp ---
 
