@@ -9,7 +9,7 @@ packages=(
   # benchmark only: the comparison scalers timed next to ours
   libpixman-1-dev
   # X11 backend
-  libx11-dev libx11-xcb-dev libxext-dev libxfixes-dev libxrender-dev libxcomposite-dev libxcursor-dev libxi-dev
+  libx11-dev libx11-xcb-dev libxext-dev libxfixes-dev libxrender-dev libxcomposite-dev libxdamage-dev libxcursor-dev libxi-dev
   libxtst-dev libxres-dev
   # X11 end-to-end tests and the demo
   xvfb xdotool x11-apps twm xfonts-base x11-xserver-utils imagemagick
