@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Measures the X11 frame tick on Xvfb 1400x1050x24 with the timing build of zrv5: for the typical
 # run (a 640x480 target doubled) and the blended run (800x600 by 3/2, smoothness 1), each with a
-# still picture and with one that changes every 5 ms, the median over 1000 ticks of the whole tick
-# and of its capture, enlargement and presentation. Then the typical run at `time` 16 for 625 ticks
-# (10 s when no tick is missed), and 10 000 ticks with a new pointer copy every tick (cursor mode
-# 1) and a changing picture, for the growth of resident memory after the first 1000.
+# still picture, with a 16x16 change every 500 ms (a caret) and with a picture that changes every
+# 5 ms, the median over 1000 ticks of the whole tick and of its capture, enlargement and
+# presentation; the typical run in cursor mode 1. Then the typical run at `time` 16 for each of the
+# three pictures: the median tick, zrv5's share of one core over 10 s (from /proc/PID/stat), and
+# for the caret the time from a change in the target to its enlarged pixels on the screen, median
+# and 95th percentile over 100 changes. Last, 10 000 ticks with a new pointer copy every tick
+# (cursor mode 1) and a changing picture, for the growth of resident memory after the first 1000.
 #   bash tools/bench-x11.sh        (builds what it needs in build/linux, or $ZRV5_BUILD_DIR, first)
 # ZRV5_TIMING_PROGRAM=<path> times another timing build instead (say, one of an older commit), with
 # this tree's target window.
@@ -19,16 +22,33 @@ if [ "$build" = build/linux ]; then
 else
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" -j"${JOBS:-2}" --target zrv5_tick_timing zrv5_test_target MouseHook >/dev/null
+cmake --build "$build" -j"${JOBS:-2}" --target zrv5_tick_timing zrv5_test_target zrv5_x11_probe \
+  MouseHook >/dev/null
 
 name=bench-x11
 source tools/xvfb.sh
 start_xvfb
 
+# The probe's block: client (300, 300) of the target, whose enlarged copy's middle a whole factor
+# of 2 puts on the screen at (60 + 2 * 300 + 16, 45 + 2 * 300 + 16).
+probe() {
+  "$build/bench/zrv5_x11_probe" --window "$target_window" --block 300 300 --screen 676 661 "$@"
+}
+
+# zrv5's processor time so far, in clock ticks (user and system, fields 14 and 15).
+cpu_ticks() {
+  awk '{ print $14 + $15 }' "/proc/$1/stat"
+}
+
 # Runs one case: a target of $2 x $3 at ($4, $5) and zrv5 with the settings $6; the target's
-# picture changes every $7 ms when that is given, else never; $8 ticks when given, else $ticks.
+# picture changes every $7 ms when that is given, else never (and the probe's caret blinks every
+# 500 ms with -2); $8 ticks when given, else $ticks. With $9 = cpu, also zrv5's share of a core
+# over 10 s and, with the caret, the latency of 100 changes.
 run_case() {
   local label=$1 width=$2 height=$3 x=$4 y=$5 settings=$6 animate=${7:--1} count=${8:-$ticks}
+  local extra=${9:-}
+  local caret=0
+  if [ "$animate" = -2 ]; then caret=1; animate=-1; fi
   local folder="$work/$label"
   mkdir -p "$folder"
   mkfifo "$folder/target.in"
@@ -38,6 +58,7 @@ run_case() {
   pids+=("$target")
   exec 4>"$folder/target.in"
   wait_for_line "$folder/target.out" 15 '^ready' || fail "no target"
+  target_window=$(sed -n 's/^ready //p' "$folder/target.out" | head -1)
 
   cp "$program" "$folder/zrv5_tick_timing"
   cp "$build/libMouseHook.so" "$folder/"
@@ -48,9 +69,29 @@ run_case() {
   pids+=("$program")
   wait_for_overlay
   xdotool mousemove $((x + 100)) $((y + 50)) click 1
+  local blinking=""
+  if [ "$caret" = 1 ]; then
+    probe --blink 500 --seconds $((count * 20 / 1000 + 15)) 2>/dev/null &
+    blinking=$!
+    pids+=("$blinking")
+  fi
+  local share=""
+  if [ "$extra" = cpu ]; then
+    sleep 1
+    local before
+    before=$(cpu_ticks "$program")
+    sleep 10
+    share=$(awk -v a="$before" -v b="$(cpu_ticks "$program")" -v hz="$(getconf CLK_TCK)" \
+      'BEGIN { printf "%.2f%% of one core over 10 s", 100 * (b - a) / hz / 10 }')
+  fi
   wait_for_line "$folder/timing" 300 '^tick timing' || fail "no figures"
   result=$(grep '^tick timing' "$folder/timing")
   echo "$label: $result"
+  if [ -n "$share" ]; then echo "  cpu: $share"; fi
+  if [ -n "$blinking" ]; then kill "$blinking" 2>/dev/null || true; fi
+  if [ "$extra" = cpu ] && [ "$caret" = 1 ]; then
+    echo "  $(probe --latency 100)"
+  fi
   echo close >&4
   exec 4>&-
   wait "$program" || true
@@ -58,16 +99,28 @@ run_case() {
 }
 
 run_case "typical 640x480 x2 (time 10), still picture" 640 480 200 150 'time=10\n'
+run_case "typical 640x480 x2 (time 10), 16x16 change every 500 ms" 640 480 200 150 'time=10\n' -2
 run_case "typical 640x480 x2 (time 10), new picture every 5 ms" 640 480 200 150 'time=10\n' 5
+run_case "typical 640x480 x2 (time 10), cursor mode 0, still picture" 640 480 200 150 \
+  'time=10\nmouse_trs=0\n'
+run_case "typical 640x480 x2 (time 10), cursor mode 1, still picture" 640 480 200 150 \
+  'time=10\nmouse_trs=1\n'
+run_case "typical 640x480 x2 (time 10), cursor mode 1, new picture every 5 ms" 640 480 200 150 \
+  'time=10\nmouse_trs=1\n' 5
 run_case "blended 800x600 x3/2 (time 10, period 20), still" 800 600 300 200 \
   'time=10\nstretch=1\nsmoothness=1\n'
 run_case "blended 800x600 x3/2 (time 10, period 20), new picture every 5 ms" 800 600 300 200 \
   'time=10\nstretch=1\nsmoothness=1\n' 5
 
-# The typical run at `time` 16: the share of the ticks a 16 ms timer asks for that came.
-run_case "typical 640x480 x2 (time 16)" 640 480 200 150 'time=16\n' -1 625
+# The typical run at `time` 16: the share of the ticks a 16 ms timer asks for that came, zrv5's
+# share of a core, and for the caret the latency of a change.
+run_case "typical 640x480 x2 (time 16), still picture" 640 480 200 150 'time=16\n' -1 625 cpu
 interval=$(sed -n 's/.*mean interval \([0-9.]*\) ms.*/\1/p' <<<"$result")
 awk -v i="$interval" 'BEGIN { printf "  time 16: %.1f%% of the expected ticks\n", 100 * 16 / i }'
+run_case "typical 640x480 x2 (time 16), 16x16 change every 500 ms" 640 480 200 150 'time=16\n' \
+  -2 625 cpu
+run_case "typical 640x480 x2 (time 16), new picture every 5 ms" 640 480 200 150 'time=16\n' \
+  5 625 cpu
 
 run_case "soak: typical, cursor mode 1, new picture every 5 ms (time 10)" 640 480 200 150 \
   'time=10\nmouse_trs=1\n' 5 10000

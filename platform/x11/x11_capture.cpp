@@ -4,18 +4,22 @@
 // their own pixmaps into a pixmap of ours (RENDER), which is then read back. The questions about
 // the windows go out in one batch (through the connection's XCB side) and cost one round trip, not
 // two per window.
-#include <X11/Xlib-xcb.h>
+//
+// A capture of the same rectangle as the last reads again only the rows that damage reports (each
+// composed window reports every rectangle drawn into it, as an event); what damage does not report
+// (a window mapped, unmapped, moved, restacked or destroyed, the overlay exposed) makes the next
+// capture whole. A capture with no damage sends nothing at all.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xcomposite.h>
+#include <X11/extensions/Xdamage.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/Xrender.h>
 #include <X11/extensions/shape.h>
 
-#include <xcb/xcb.h>
-
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -28,9 +32,27 @@ namespace {
 struct WindowPicture {
     Picture picture = 0;
     bool has_alpha = false;
+    Damage damage = 0;  // reports what is drawn into the window and its children
 };
 
 std::unordered_map<Window, WindowPicture> pictures;
+
+// What is known of the screen since the last capture.
+struct DamageState {
+    bool available = false;  // the server has the DAMAGE extension
+    int event_base = 0;
+    int fixes_event_base = 0;
+    bool whole = true;               // the next capture reads everything
+    bool windows_known = false;      // the list of windows still holds
+    std::vector<std::uint8_t> rows;  // the screen's rows that damage reported
+    bool any = false;
+    // The rectangle that the capture's memory holds, whole and current but for the damage.
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint8_t> fresh;  // the capture's rows read anew by the last capture
+} damage;
 
 Pixmap canvas = 0;  // where the capture is composed
 Picture canvas_picture = 0;
@@ -70,6 +92,9 @@ const WindowPicture* picture_of(Window window, VisualID visual_id) {
     WindowPicture made;
     made.picture = XRenderCreatePicture(x11.display, window, format, CPSubwindowMode, &attributes);
     made.has_alpha = format->type == PictTypeDirect && format->direct.alphaMask != 0;
+    if (damage.available) {
+        made.damage = XDamageCreate(x11.display, window, XDamageReportRawRectangles);
+    }
     return &pictures.emplace(window, made).first->second;
 }
 
@@ -99,17 +124,6 @@ struct Area {
     int bottom;
 };
 
-// What a capture needs to know of a top-level window: where it is, and its visual.
-struct TopLevel {
-    Window window = 0;
-    int x = 0;  // the outer edge, border included
-    int y = 0;
-    int width = 0;  // inside the border
-    int height = 0;
-    int border = 0;
-    VisualID visual = 0;
-};
-
 // Composes the part of one window (its border included) that falls into the visible part of the
 // capture, whose top-left corner on the screen is (x, y).
 void compose_window(const TopLevel& window, const Area& visible, std::int32_t x, std::int32_t y) {
@@ -132,60 +146,88 @@ void compose_window(const TopLevel& window, const Area& visible, std::int32_t x,
                      static_cast<unsigned>(bottom - top));
 }
 
-// The lists of each capture's window walk, kept from tick to tick with their memory.
-std::vector<TopLevel> found;
-std::vector<Window> windows;
-std::vector<xcb_get_window_attributes_cookie_t> attribute_cookies;
-std::vector<xcb_get_geometry_cookie_t> geometry_cookies;
-
-// Returns the children of the root that a capture composes, bottom to top, the background window
-// first: those viewable and InputOutput, other than the overlay. The tree is asked for, then every
-// window's attributes and geometry in one batch; a window destroyed meanwhile answers with an
-// error and is left out.
-const std::vector<TopLevel>& top_levels() {
-    found.clear();
-    xcb_connection_t* connection = XGetXCBConnection(x11.display);
-    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(
-        connection, xcb_query_tree(connection, static_cast<xcb_window_t>(x11.root)), nullptr);
-    if (tree == nullptr) {
-        return found;
+// Returns the windows a capture composes: those asked for last, unless the stacking or a
+// window's place or size has changed since.
+const std::vector<TopLevel>& known_top_levels() {
+    if (!damage.windows_known) {
+        damage.windows_known = true;
+        return x11_top_levels();
     }
-    windows.assign(1, x11.background_window);
-    const xcb_window_t* children = xcb_query_tree_children(tree);
-    const int count = xcb_query_tree_children_length(tree);
-    for (int i = 0; i < count; ++i) {
-        if (children[i] != x11.background_window && children[i] != x11.overlay) {
-            windows.push_back(children[i]);
+    return x11_known_top_levels();
+}
+
+// Composes rows top .. bottom - 1 of the capture of the rectangle at (x, y) into the canvas.
+void compose_rows(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t top,
+                  std::int32_t bottom) {
+    const XRenderColor black{0, 0, 0, 0xFFFF};
+    XRenderFillRectangle(x11.display, PictOpSrc, canvas_picture, &black, 0, top,
+                         static_cast<unsigned>(width), static_cast<unsigned>(bottom - top));
+    // Off the screen there is nothing to see, whatever a window's pixmap holds there.
+    const Area visible{std::max(x, 0), std::max(y + top, 0), std::min(x + width, x11.width),
+                       std::min(y + bottom, x11.height)};
+    for (const TopLevel& window : known_top_levels()) {
+        compose_window(window, visible, x, y);
+    }
+}
+
+// Reads rows top .. bottom - 1 of the canvas back; the pad byte of depth 24 is not ours.
+bool read_rows(std::int32_t width, std::int32_t top, std::int32_t bottom) {
+    if (!x11_get_image_rows(readback, canvas, top, bottom - top)) {
+        return false;
+    }
+    for (std::int32_t row = top; row < bottom; ++row) {
+        Pixel* pixels = readback.row(row);
+        for (std::int32_t column = 0; column < width; ++column) {
+            pixels[column] &= 0x00FFFFFFu;
         }
     }
-    std::free(tree);
+    return true;
+}
 
-    attribute_cookies.clear();
-    geometry_cookies.clear();
-    for (const Window window : windows) {
-        const auto id = static_cast<xcb_window_t>(window);
-        attribute_cookies.push_back(xcb_get_window_attributes(connection, id));
-        geometry_cookies.push_back(xcb_get_geometry(connection, id));
+// Rows apart by no more than this are read in one request: a round trip costs more than reading
+// a few rows more.
+constexpr std::int32_t ROWS_READ_ACROSS = 16;
+
+// Marks the capture's rows that damage reported as fresh, and forgets the damage.
+void take_damaged_rows(std::int32_t y, std::int32_t height) {
+    damage.fresh.assign(static_cast<std::size_t>(height), 0);
+    if (!damage.any) {
+        return;
     }
-    for (std::size_t i = 0; i < windows.size(); ++i) {
-        xcb_generic_error_t* error = nullptr;
-        xcb_get_window_attributes_reply_t* attributes =
-            xcb_get_window_attributes_reply(connection, attribute_cookies[i], &error);
-        std::free(error);
-        error = nullptr;
-        xcb_get_geometry_reply_t* geometry =
-            xcb_get_geometry_reply(connection, geometry_cookies[i], &error);
-        std::free(error);
-        if (attributes != nullptr && geometry != nullptr &&
-            attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
-            attributes->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT) {
-            found.push_back(TopLevel{windows[i], geometry->x, geometry->y, geometry->width,
-                                     geometry->height, geometry->border_width, attributes->visual});
+    const std::int32_t first = std::max(0, -y);
+    const std::int32_t last = std::min(height, x11.height - y);  // exclusive
+    for (std::int32_t row = first; row < last; ++row) {
+        damage.fresh[static_cast<std::size_t>(row)] =
+            damage.rows[static_cast<std::size_t>(y + row)];
+    }
+    std::fill(damage.rows.begin(), damage.rows.end(), std::uint8_t{0});
+    damage.any = false;
+}
+
+// Composes and reads back the fresh rows, each run of them (with the short gaps between them,
+// which become fresh too) in one request.
+bool read_fresh_rows(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                     bool read_back) {
+    std::vector<std::uint8_t>& fresh = damage.fresh;
+    for (std::int32_t top = 0; top < height; ++top) {
+        if (fresh[static_cast<std::size_t>(top)] == 0) {
+            continue;
         }
-        std::free(attributes);
-        std::free(geometry);
+        std::int32_t bottom = top + 1;
+        for (std::int32_t next = bottom; next < height && next - bottom <= ROWS_READ_ACROSS;
+             ++next) {
+            if (fresh[static_cast<std::size_t>(next)] != 0) {
+                bottom = next + 1;
+            }
+        }
+        std::fill(fresh.begin() + top, fresh.begin() + bottom, std::uint8_t{1});
+        compose_rows(x, y, width, top, bottom);
+        if (read_back && !read_rows(width, top, bottom)) {
+            return false;
+        }
+        top = bottom;
     }
-    return found;
+    return true;
 }
 
 }  // namespace
@@ -212,50 +254,139 @@ bool x11_start_capture() {
     XMapWindow(x11.display, x11.background_window);
     XLowerWindow(x11.display, x11.background_window);
 
-    // Destroyed windows' pictures are dropped as their destruction is reported.
+    // Destroyed windows' pictures are dropped as their destruction is reported, and any change of
+    // the windows' stacking, places or sizes makes the next capture whole.
     XSelectInput(x11.display, x11.root, SubstructureNotifyMask);
+    int error_base = 0;
+    damage.available = XDamageQueryExtension(x11.display, &damage.event_base, &error_base) != 0;
+    if (damage.available) {
+        int major = 0;
+        int minor = 0;
+        XDamageQueryVersion(x11.display, &major, &minor);
+        damage.rows.assign(static_cast<std::size_t>(std::max(x11.height, 0)), 0);
+    }
+    // A compositing manager that comes or goes changes how the windows reach the screen.
+    XFixesQueryExtension(x11.display, &damage.fixes_event_base, &error_base);
+    const std::string manager = "_NET_WM_CM_S" + std::to_string(x11.screen);
+    XFixesSelectSelectionInput(
+        x11.display, x11.root, XInternAtom(x11.display, manager.c_str(), False),
+        XFixesSetSelectionOwnerNotifyMask | XFixesSelectionWindowDestroyNotifyMask |
+            XFixesSelectionClientCloseNotifyMask);
     XSync(x11.display, False);
     return x11_take_error() == 0;
 }
 
-Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                   std::ptrdiff_t* stride) {
+namespace {
+
+bool readback_current = false;  // the read-back memory holds the canvas
+
+// Composes the capture of the rectangle into the canvas, all of it or the rows that damage
+// reported, and reads what it composed back when asked to.
+bool capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+             bool read_back, const std::uint8_t** fresh) {
+    *fresh = nullptr;
+    const bool same = damage.available && !damage.whole && canvas != 0 && x == damage.x &&
+                      y == damage.y && width == damage.width && height == damage.height &&
+                      (readback_current || !read_back);
     if (width <= 0 || height <= 0 || !ensure_canvas(width, height)) {
-        return nullptr;
+        return false;
     }
-    const XRenderColor black{0, 0, 0, 0xFFFF};
-    XRenderFillRectangle(x11.display, PictOpSrc, canvas_picture, &black, 0, 0,
-                         static_cast<unsigned>(width), static_cast<unsigned>(height));
-
-    // Off the screen there is nothing to see, whatever a window's pixmap holds there.
-    const Area visible{std::max(x, 0), std::max(y, 0), std::min(x + width, x11.width),
-                       std::min(y + height, x11.height)};
-    for (const TopLevel& window : top_levels()) {
-        compose_window(window, visible, x, y);
-    }
-
-    if (!x11_get_image(readback, canvas)) {
-        return nullptr;
-    }
-    // Read in place, without a copy; the pad byte of depth 24 is not ours.
-    for (std::int32_t row = 0; row < height; ++row) {
-        Pixel* pixels = readback.row(row);
-        for (std::int32_t column = 0; column < width; ++column) {
-            pixels[column] &= 0x00FFFFFFu;
+    // Until this capture has been made whole, the next one makes everything again.
+    damage.whole = true;
+    if (same) {
+        // Damage that the tick's questions have already brought in is taken now rather than a
+        // tick later: the server reported it before it answered them.
+        XEvent event;
+        while (XCheckTypedEvent(x11.display, damage.event_base + XDamageNotify, &event)) {
+            x11_capture_note(event);
         }
+        take_damaged_rows(y, height);
+        if (!read_fresh_rows(x, y, width, height, read_back)) {
+            return false;
+        }
+        *fresh = damage.fresh.data();
+    } else {
+        // What was damaged before a whole capture is in it.
+        std::fill(damage.rows.begin(), damage.rows.end(), std::uint8_t{0});
+        damage.any = false;
+        damage.windows_known = false;
+        compose_rows(x, y, width, 0, height);
+        if (read_back && !read_rows(width, 0, height)) {
+            return false;
+        }
+    }
+    readback_current = read_back;
+    damage.whole = false;
+    damage.x = x;
+    damage.y = y;
+    damage.width = width;
+    damage.height = height;
+    return true;
+}
+
+}  // namespace
+
+Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                   std::ptrdiff_t* stride, const std::uint8_t** fresh) {
+    if (!capture(x, y, width, height, true, fresh)) {
+        return nullptr;
     }
     *stride = readback.stride();
     return readback.row(0);
 }
 
-void x11_capture_forget(Window window) {
-    // The server freed the picture together with its window; freeing it again would be an error.
-    pictures.erase(window);
+XID x11_capture_in_server(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                          const std::uint8_t** fresh) {
+    return capture(x, y, width, height, false, fresh) ? canvas_picture : 0;
+}
+
+void x11_capture_note(const XEvent& event) {
+    if (damage.available && event.type == damage.event_base + XDamageNotify) {
+        const auto& notify = reinterpret_cast<const XDamageNotifyEvent&>(event);
+        // The area lies in the window, whose own origin (inside its border) is on the screen at
+        // the geometry's place; only rows the capture's columns cross matter.
+        const int left = notify.geometry.x + notify.area.x;
+        const int top = notify.geometry.y + notify.area.y;
+        if (left >= damage.x + damage.width || left + notify.area.width <= damage.x) {
+            return;
+        }
+        const int first = std::max(top, 0);
+        const int last = std::min(top + static_cast<int>(notify.area.height), x11.height);
+        for (int row = first; row < last; ++row) {
+            damage.rows[static_cast<std::size_t>(row)] = 1;
+        }
+        damage.any = damage.any || first < last;
+        return;
+    }
+    const Window window = x11_structure_window(event);
+    if (event.type == DestroyNotify) {
+        // The server freed the picture and the damage together with their window; freeing them
+        // again would be an error.
+        pictures.erase(window);
+    }
+    if (window == 0) {
+        if (event.type == damage.fixes_event_base + XFixesSelectionNotify) {
+            x11_capture_whole();
+        }
+        return;
+    }
+    // The overlay is never composed, and only this program draws the background window.
+    if (window != x11.overlay && window != x11.background_window) {
+        x11_capture_whole();
+    }
+}
+
+void x11_capture_whole() {
+    damage.whole = true;
+    damage.windows_known = false;
 }
 
 void x11_stop_capture() {
     for (const auto& entry : pictures) {
         XRenderFreePicture(x11.display, entry.second.picture);
+        if (entry.second.damage != 0) {
+            XDamageDestroy(x11.display, entry.second.damage);
+        }
     }
     pictures.clear();
     x11_destroy_image(readback);

@@ -118,13 +118,22 @@ void x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, st
 }
 
 bool x11_get_image(X11Image& image, Drawable drawable) {
-    if (image.image == nullptr) {
+    return x11_get_image_rows(image, drawable, 0, image.height);
+}
+
+bool x11_get_image_rows(X11Image& image, Drawable drawable, std::int32_t top, std::int32_t rows) {
+    if (image.image == nullptr || top < 0 || rows <= 0 || top + rows > image.height) {
         return false;
     }
     if (image.shared) {
-        return XShmGetImage(x11.display, drawable, image.image, 0, 0, AllPlanes) != 0;
+        // The request reads into the segment at the image's data offset, for the image's height:
+        // a header over just these rows reads them into their place.
+        XImage part = *image.image;
+        part.data = image.image->data + static_cast<std::ptrdiff_t>(top) * part.bytes_per_line;
+        part.height = rows;
+        return XShmGetImage(x11.display, drawable, &part, 0, top, AllPlanes) != 0;
     }
-    return XGetSubImage(x11.display, drawable, 0, 0, static_cast<unsigned>(image.width),
-                        static_cast<unsigned>(image.height), AllPlanes, ZPixmap, image.image, 0,
-                        0) != nullptr;
+    return XGetSubImage(x11.display, drawable, 0, top, static_cast<unsigned>(image.width),
+                        static_cast<unsigned>(rows), AllPlanes, ZPixmap, image.image, 0,
+                        top) != nullptr;
 }

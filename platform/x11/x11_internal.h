@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/x11/x11_stretch.h"
 
 // A client-side 32-bit image, presented or filled through MIT-SHM when the server shares memory
 // with us and through plain image requests otherwise (a display on another machine).
@@ -80,8 +81,9 @@ void x11_watch_connection(Display* display);
 
 // --- x11_thread.cpp ---
 
-// Returns the calling thread's connection: the GUI thread's, or one of the thread's own, opened on
-// first use and closed when the thread ends (or by x11_close_thread_display). Null when none opens.
+// Returns the calling thread's connection: the GUI thread's, or the one that other threads share,
+// taken on first use and given back when the thread ends (or by x11_close_thread_display); while a
+// late thread still holds it, one of the thread's own. Null when none opens.
 Display* x11_thread_display();
 void x11_close_thread_display();
 bool x11_on_gui_thread();
@@ -96,6 +98,8 @@ void x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, st
                    std::int32_t width, std::int32_t height);
 // Reads the image's size from (0, 0) of the drawable; false when the server refuses.
 bool x11_get_image(X11Image& image, Drawable drawable);
+// Reads rows top .. top + rows - 1 of the image's width from the same rows of the drawable.
+bool x11_get_image_rows(X11Image& image, Drawable drawable, std::int32_t top, std::int32_t rows);
 
 // --- x11_capture.cpp ---
 
@@ -104,12 +108,44 @@ bool x11_start_capture();
 // Reads what the screen shows beneath the overlay in the rectangle and returns its first pixel
 // (rows top-down, *stride pixels apart, top bytes 0), in memory of the capture's own that stays
 // valid until the next capture; null when the server could not give it. Parts outside the screen
-// read black.
+// read black. *fresh says which rows were read anew (one flag per row; the others hold what the
+// last capture of the same rectangle read, and the screen has not changed there since), or is
+// null when every row was.
 Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                   std::ptrdiff_t* stride);
-// Forgets what the capture keeps of a destroyed window.
-void x11_capture_forget(Window window);
+                   std::ptrdiff_t* stride, const std::uint8_t** fresh);
+// Composes the same capture in a picture of the server's (RENDER) and returns the Picture, valid
+// until the next capture, or 0; nothing is read back. *fresh as above.
+XID x11_capture_in_server(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                          const std::uint8_t** fresh);
+// Takes note of an event of the root's children or of their damage: a destroyed window's
+// resources are forgotten; what damage does not report makes the next capture whole.
+void x11_capture_note(const XEvent& event);
+// Makes the next capture read everything.
+void x11_capture_whole();
 void x11_stop_capture();
+
+// --- x11_top_levels.cpp ---
+
+// What a capture needs to know of a top-level window: where it is, and its visual.
+struct TopLevel {
+    Window window = 0;
+    int x = 0;  // the outer edge, border included
+    int y = 0;
+    int width = 0;  // inside the border
+    int height = 0;
+    int border = 0;
+    VisualID visual = 0;
+};
+
+// Returns the children of the root that a capture composes, bottom to top, the background window
+// first: those viewable and InputOutput, other than the overlay. A window destroyed while it is
+// asked about is left out.
+const std::vector<TopLevel>& x11_top_levels();
+// Returns the list that x11_top_levels gave last.
+const std::vector<TopLevel>& x11_known_top_levels();
+// Returns the window that an event of the root's structure (mapped, unmapped, configured,
+// reparented, circulated, moved by gravity, destroyed) is about; 0 for any other event.
+Window x11_structure_window(const XEvent& event);
 
 // --- x11_loop.cpp ---
 
@@ -120,9 +156,30 @@ bool x11_try_grab();
 
 // --- x11_draw.cpp ---
 
+// The rows of the overlay's image that differ from what the server shows.
+extern RowChanges x11_overlay_changes;
+
+// --- x11_present.cpp ---
+
 // Sends a rectangle of the overlay image (a part the server has lost) and waits until the server
 // has it.
 void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+// Sends the changed rows of the overlay image, and waits until the server has them.
+void x11_present_changes();
+
+// --- x11_scale.cpp ---
+
+// Whether the server draws the overlay (the whole-factor stretch): its image is then unused.
+bool x11_scale_active();
+// Draws the stretch of the capture of `from` (root coordinates) into `to` of the overlay in the
+// server when `to` is `from` enlarged by a whole factor; false (and not active) otherwise.
+bool x11_scale_stretch(Rect to, Rect from);
+void x11_scale_fill_black(Rect area);
+void x11_scale_cursor(Point at, CursorImage image);
+// Finishes the frame (the cursor) and sends it.
+void x11_scale_present();
+// The server lost part of the overlay: the next frame is made whole.
+void x11_scale_exposed();
 
 // --- x11_window.cpp ---
 

@@ -102,16 +102,20 @@ void x11_handle_event(XEvent& event) {
         if (event.xdestroywindow.window == x11.overlay && x11.overlay != 0) {
             x11_overlay_destroyed();  // destroyed by another client
         }
-        x11_capture_forget(event.xdestroywindow.window);
+        x11_capture_note(event);
         break;
     case Expose:
         if (event.xexpose.window == x11.overlay && x11.overlay != 0) {
+            // The image holds the last frame; the next one is made whole all the same.
             x11_present_overlay(event.xexpose.x, event.xexpose.y, event.xexpose.width,
                                 event.xexpose.height);
+            x11_capture_whole();
         }
         break;
     default:
+        // The monitors, the root's children and their damage.
         x11_monitor_event(event);
+        x11_capture_note(event);
         break;
     }
 }

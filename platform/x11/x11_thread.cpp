@@ -1,6 +1,8 @@
-// Threads of the seam on std::thread with a bounded wait, and each thread's own X connection:
-// Xlib allows one connection to serve several threads after XInitThreads, but a grab thread that
-// outlives its wait must not hold the GUI thread's connection locked.
+// Threads of the seam on std::thread with a bounded wait, and the X connection of threads other
+// than the GUI thread: one connection that they hand over under a lock, so that a grab costs
+// requests rather than a connection. It is never the GUI thread's: a grab thread that outlives its
+// wait holds only this lock, which the GUI thread never takes. A thread that finds it taken (by
+// such a late thread) opens a connection of its own for its life.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 
@@ -17,17 +19,46 @@ namespace {
 
 std::thread::id gui_thread_id = std::this_thread::get_id();
 
-// Closes the thread's connection when the thread ends without having closed it.
+// The threads' shared connection, opened by the first thread that takes it and kept open.
+std::mutex shared_connection_lock;     // held by the thread that uses the connection
+Display* shared_connection = nullptr;  // under the lock
+
+// The calling thread's connection: the shared one, given back when the thread ends, or its own,
+// closed then.
 struct ThreadConnection {
     Display* display = nullptr;
-    ~ThreadConnection() {
-        if (display != nullptr) {
+    bool shared = false;
+
+    void give_back() {
+        if (display == nullptr) {
+            return;
+        }
+        if (shared) {
+            shared_connection_lock.unlock();
+        } else {
             XCloseDisplay(display);
         }
+        display = nullptr;
+        shared = false;
     }
+    ~ThreadConnection() { give_back(); }
 };
 
 thread_local ThreadConnection thread_connection;
+
+// Opens a connection for threads other than the GUI thread; null when none opens.
+Display* open_connection() {
+    Display* display = XOpenDisplay(x11.display_name.c_str());
+    if (display == nullptr) {
+        return nullptr;
+    }
+    x11_watch_connection(display);
+    // The XFIXES requests of a connection work only after it has announced its version.
+    int major = 0;
+    int minor = 0;
+    XFixesQueryVersion(display, &major, &minor);
+    return display;
+}
 
 // What the starter and the thread share; it lives until both have let go.
 struct ThreadEnd {
@@ -48,34 +79,33 @@ Display* x11_thread_display() {
     if (x11_on_gui_thread()) {
         return x11.display;
     }
-    if (thread_connection.display == nullptr) {
-        Display* display = XOpenDisplay(x11.display_name.c_str());
-        if (display == nullptr) {
+    if (thread_connection.display != nullptr) {
+        return thread_connection.display;
+    }
+    if (shared_connection_lock.try_lock()) {
+        if (shared_connection == nullptr) {
+            shared_connection = open_connection();
+        }
+        if (shared_connection == nullptr) {
+            shared_connection_lock.unlock();
             return nullptr;
         }
-        x11_watch_connection(display);
-        // The XFIXES requests of a connection work only after it has announced its version.
-        int major = 0;
-        int minor = 0;
-        XFixesQueryVersion(display, &major, &minor);
-        thread_connection.display = display;
+        thread_connection.display = shared_connection;
+        thread_connection.shared = true;
+    } else {
+        thread_connection.display = open_connection();
     }
     return thread_connection.display;
 }
 
-void x11_close_thread_display() {
-    if (thread_connection.display != nullptr) {
-        XCloseDisplay(thread_connection.display);
-        thread_connection.display = nullptr;
-    }
-}
+void x11_close_thread_display() { thread_connection.give_back(); }
 
 ThreadHandle platform_start_thread(ThreadRoutine routine, void* argument) {
     auto end = std::make_shared<ThreadEnd>();
     try {
         std::thread([routine, argument, end] {
             routine(argument);
-            // Closed before the end is announced, so a waiter sees no connection of ours left.
+            // Given back before the end is announced, so that the next thread finds it free.
             x11_close_thread_display();
             std::lock_guard<std::mutex> hold(end->lock);
             end->done = true;

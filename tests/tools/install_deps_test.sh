@@ -125,7 +125,7 @@ for p in googletest wine wine64 zip qemu-user g++-mingw-w64-i686-posix clang lib
 done
 [ "$windows_packages" = "$(printf '%s\n' cmake g++-mingw-w64-i686-posix mingw-w64-i686-dev zip | sort)" ] ||
   fail "windows installs: $(tr "\n" " " <<<"$windows_packages")"
-for p in $run_packages googletest libgtest-dev libgmock-dev xserver-xephyr clang libclang-rt-14-dev twm x11-apps \
+for p in $run_packages googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev twm x11-apps \
   gcc-multilib qemu-user g++-mingw-w64-i686-posix zip g++-mingw-w64-x86-64-posix wine64; do
   grep -qx "$p" <<<"$test_packages" || fail "test does not install $p"
 done

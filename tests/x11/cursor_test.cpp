@@ -67,6 +67,23 @@ TEST_F(Cursors, Mode1FollowsThePointerShapeTheTargetSets) {
     expect_screen(with_shape(typical_frame(), 1, 321, 222), "shape-1-moved");
 }
 
+// Each tick's grab thread reads through the one connection that grab threads share, kept open:
+// whenever it is looked at, the program has its own connection and that one, where a connection
+// opened and closed by every grab would be there only during the grab.
+TEST_F(Cursors, Mode1GrabsThroughOneConnectionKeptOpen) {
+    auto target = start_target(640, 480, TARGET_X, TARGET_Y);
+    target->command("cursor 0");
+    const int before = session.client_count();
+    Zrv5Setup setup;
+    setup.settings = "[Zarvo5]\nmouse_trs=1\ntime=20\n";
+    auto run = start_and_pick(TARGET_X + 100, TARGET_Y + 50, setup);
+    expect_screen(with_shape(typical_frame(), 0, 100, 50), "grabbing");
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(session.client_count(), before + 2) << "look " << i;
+        usleep(30000);
+    }
+}
+
 TEST_F(Cursors, Mode0KeepsTheShapeOfThePick) {
     auto target = start_target(640, 480, TARGET_X, TARGET_Y);
     target->command("cursor 0");

@@ -1,10 +1,12 @@
 // The end-to-end tests' target window: a known picture at a known size and place, driven by
 // commands on standard input and reporting on standard output.
 //   zrv5_test_target --geometry WxH+X+Y [--variant N] [--name NAME] [--animate MS]
-// Commands: "move X Y", "resize W H", "picture N" (redraws as variant N), "cursor N" (one of the
-// test pointer shapes, or -1 for none), "raise", "close". With --animate the picture changes to
-// the next variant every MS milliseconds, as a video would. Reports: "ready <window id>" once the picture is shown, "done <command>" after
-// each command has taken effect, and "press B X Y" / "release B X Y" for every mouse button event.
+// Commands: "move X Y", "resize W H", "picture N" (redraws as variant N), "fill X Y W H RRGGBB"
+// (a rectangle of one colour over the picture), "cursor N" (one of the test pointer shapes, or -1
+// for none), "raise", "unmap", "map", "close". With --animate the picture changes to
+// the next variant every MS milliseconds, as a video would. Reports: "ready <window id>" once the
+// picture is shown, "done <command>" after each command has taken effect, and "press B X Y" /
+// "release B X Y" for every mouse button event.
 #include <X11/Xcursor/Xcursor.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -98,6 +100,9 @@ void wait_configured(Target& target, bool (*reached)(const XConfigureEvent&, lon
 bool run_command(Target& target, const std::string& line) {
     long a = 0;
     long b = 0;
+    unsigned long width = 0;
+    unsigned long height = 0;
+    unsigned long colour = 0;
     if (std::sscanf(line.c_str(), "move %ld %ld", &a, &b) == 2) {
         XMoveWindow(target.display, target.window, static_cast<int>(a), static_cast<int>(b));
         XSync(target.display, False);
@@ -117,6 +122,21 @@ bool run_command(Target& target, const std::string& line) {
         draw(target);
     } else if (std::sscanf(line.c_str(), "cursor %ld", &a) == 1) {
         set_pointer_shape(target, static_cast<int>(a));
+        XSync(target.display, False);
+    } else if (std::sscanf(line.c_str(), "fill %ld %ld %lu %lu %lx", &a, &b, &width, &height,
+                           &colour) == 5) {
+        GC gc = XCreateGC(target.display, target.window, 0, nullptr);
+        XSetForeground(target.display, gc, colour);
+        XFillRectangle(target.display, target.window, gc, static_cast<int>(a), static_cast<int>(b),
+                       static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XFreeGC(target.display, gc);
+        XSync(target.display, False);
+    } else if (line == "unmap" || line == "map") {
+        if (line == "map") {
+            XMapWindow(target.display, target.window);
+        } else {
+            XUnmapWindow(target.display, target.window);
+        }
         XSync(target.display, False);
     } else if (line == "raise") {
         XRaiseWindow(target.display, target.window);

@@ -74,6 +74,10 @@ TEST_F(WindowManager, UnderTwmTheClientAreaOfTheFramedTargetIsMagnified) {
     EXPECT_NE(run->profile_text().find("HWND=" + std::to_string(target->window) + "\n"),
               std::string::npos)
         << "the client window, not the manager's frame, is the target";
+    // Drawn into the framed client, the new picture is reported by the frame's damage.
+    target->command("picture 2");
+    expect_screen(stretched_frame(target_source(2), 640, 480, Placement{60, 45, 1280, 960}, 60, 45),
+                  "twm-redrawn");
     target->command("close");
     EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0);
     unlink(rc.c_str());

@@ -26,10 +26,21 @@ constexpr TestPointerShape TEST_POINTER_SHAPES[] = {
     {9, 11, 3, 4, 1},
     {14, 6, 10, 2, 2},
     {64, 64, 32, 32, 3},  // large, so that a leaked copy per tick shows in the soak
+    {16, 16, 8, 8, 4},    // translucent: every opacity from 0 to 255, as shadows have
 };
 
-// Returns the premultiplied ARGB pixel of a pointer shape: fully opaque.
+constexpr int TRANSLUCENT_POINTER_SHAPE = 3;
+
+// Returns the premultiplied ARGB pixel of a pointer shape: fully opaque, but for the translucent
+// shape, whose colour channels never exceed its opacity.
 constexpr std::uint32_t test_pointer_pixel(const TestPointerShape& shape, int x, int y) {
+    if (shape.variant == 4) {
+        const auto alpha = static_cast<std::uint32_t>(x * 16 + y) & 0xFFu;
+        const auto red = alpha * static_cast<std::uint32_t>((x * 37 + 11) & 0xFF) / 255;
+        const auto green = alpha * static_cast<std::uint32_t>((y * 53 + 7) & 0xFF) / 255;
+        const auto blue = alpha * static_cast<std::uint32_t>((x * y * 13) & 0xFF) / 255;
+        return alpha << 24 | red << 16 | green << 8 | blue;
+    }
     return 0xFF000000u | (static_cast<std::uint32_t>(shape.variant * 0x40 + x * 16) & 0xFFu) << 16 |
            (static_cast<std::uint32_t>(y * 20) & 0xFFu) << 8 |
            (static_cast<std::uint32_t>(0x80 + x * y) & 0xFFu);

@@ -1,0 +1,58 @@
+// Presenting the overlay's image: between ticks the image holds exactly what the server shows, so
+// a present sends only the rows whose pixels changed (on a still picture, only the rows under the
+// cursor), and an exposure sends back the part the server has lost.
+#include <algorithm>
+
+#include "platform/x11/x11_internal.h"
+#include "platform/x11/x11_timing.h"
+
+void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
+    const std::int32_t left = std::max(x, 0);
+    const std::int32_t top = std::max(y, 0);
+    const std::int32_t right = std::min(x + width, x11.overlay_image.width);
+    const std::int32_t bottom = std::min(y + height, x11.overlay_image.height);
+    if (x11.overlay == 0 || left >= right || top >= bottom) {
+        return;
+    }
+    if (x11_scale_active()) {
+        x11_scale_exposed();  // the overlay's image does not hold the server's frame
+        return;
+    }
+    x11_put_image(x11.overlay_image, x11.overlay, x11.overlay_gc, left, top, right - left,
+                  bottom - top);
+    XSync(x11.display, False);
+}
+
+void x11_present_changes() {
+    RowChanges& changes = x11_overlay_changes;
+    tick_timing_mark(TickStage::present_start);
+    const X11Image& image = x11.overlay_image;
+    if (image.image != nullptr) {
+        changes.settle(PixelView{image.row(0), image.stride(), image.width, image.height});
+    }
+    if (!changes.any) {
+        tick_timing_mark(TickStage::present_end);
+        return;
+    }
+    // Each run of changed rows in one request of whole rows (the server copies whole rows of its
+    // shared memory faster than parts of them: 0.7 against 1.1 ms for 1280 of 1400 columns), all
+    // of them before the one wait for the server.
+    const auto rows = static_cast<std::int32_t>(changes.rows.size());
+    for (std::int32_t top = 0; top < rows; ++top) {
+        if (changes.rows[static_cast<std::size_t>(top)] == 0) {
+            continue;
+        }
+        std::int32_t bottom = top + 1;
+        while (bottom < rows && changes.rows[static_cast<std::size_t>(bottom)] != 0) {
+            ++bottom;
+        }
+        if (x11.overlay != 0) {
+            x11_put_image(x11.overlay_image, x11.overlay, x11.overlay_gc, 0, top,
+                          x11.overlay_image.width, bottom - top);
+        }
+        top = bottom;
+    }
+    XSync(x11.display, False);
+    tick_timing_mark(TickStage::present_end);
+    changes.clear();
+}
