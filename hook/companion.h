@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/handles.h"
+#include "vocabulary/handles.h"
 
 // The shared profile section and its keys.
 constexpr const char* PROFILE_SECTION = "Zarvo5";

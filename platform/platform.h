@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/handles.h"
+#include "vocabulary/handles.h"
 #include "render/frame_geometry.h"
-#include "render/pixel.h"
+#include "vocabulary/pixel.h"
 
 // The process's instance handles as the entry receives them; opaque to the core.
 struct PlatformInstance;

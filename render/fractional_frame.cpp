@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "include/view_state.h"
+#include "vocabulary/view_state.h"
 #include "platform/platform.h"
 
 void fractional_frame(DrawContext screen, DrawContext overlay, Point capture_origin) {

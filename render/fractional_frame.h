@@ -2,7 +2,7 @@
 // Portable core: no OS header.
 #pragma once
 
-#include "platform/handles.h"
+#include "vocabulary/handles.h"
 #include "render/frame_geometry.h"
 
 // Copies the W x H pixels at the capture origin from the screen into the capture source surface,

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "include/int32_math.h"
+#include "vocabulary/int32_math.h"
 
 namespace {
 

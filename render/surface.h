@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "platform/handles.h"
-#include "render/pixel.h"
+#include "vocabulary/handles.h"
+#include "vocabulary/pixel.h"
 
 // Pixel memory is width x height words with no gap between rows, stored bottom-up: storage row 0 is
 // the bottom image row and the pixel at storage row r, column c is word r * width + c.

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "render/pixel.h"
+#include "vocabulary/pixel.h"
 #include "render/surface.h"
 
 // Enlarges the W x H pixels of `source` by scale/2 into `upscaled` through the two kernel slots,

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "render/pixel.h"
+#include "vocabulary/pixel.h"
 #include "render/surface.h"
 #include "render/upscale_fast.h"
 

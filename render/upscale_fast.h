@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "render/pixel.h"
+#include "vocabulary/pixel.h"
 #include "render/surface.h"
 
 // An upscaler has the signature of upscale_blended. The fast variants are made for one kernel

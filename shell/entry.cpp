@@ -11,7 +11,7 @@
 #include "shell/entry.h"
 
 #include "cursor/handover.h"
-#include "include/view_state.h"
+#include "vocabulary/view_state.h"
 #include "render/kernels.h"
 #include "render/upscale_fast.h"
 #include "shell/settings_file.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "include/settings.h"
+#include "vocabulary/settings.h"
 
 // The settings file's section.
 constexpr const char* SETTINGS_SECTION = "Zarvo5";

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/pixel.h"
+#include "vocabulary/pixel.h"
 #include "render/surface.h"
 
 constexpr std::size_t GUARD_WORDS = 16;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "include/view_state.h"
+#include "vocabulary/view_state.h"
 #include "memory_canvas.h"
 #include "platform/platform.h"
 #include "render/fractional_frame.h"

@@ -1,7 +1,7 @@
 // Applying the layout at the pick. Portable core: no OS header.
-#include "view/placement.h"
+#include "shell/placement.h"
 
-#include "include/view_state.h"
+#include "vocabulary/view_state.h"
 #include "platform/platform.h"
 #include "render/surface.h"
 #include "view/layout.h"

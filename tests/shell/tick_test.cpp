@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "include/view_state.h"
+#include "vocabulary/view_state.h"
 #include "render/kernels.h"
 #include "render/upscale.h"
 #include "support/scenario.h"

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "platform/handles.h"
-#include "render/pixel.h"
+#include "vocabulary/handles.h"
+#include "vocabulary/pixel.h"
 #include "render/surface.h"
 #include "render/upscale.h"
 #include "render/upscale_fast.h"

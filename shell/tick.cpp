@@ -1,11 +1,11 @@
 // The frame tick. It keeps nothing from one tick to the next: all it needs stands in view_state.
 // Portable core: no OS header.
-#include "render/tick.h"
+#include "shell/tick.h"
 
 #include "cursor/cursor.h"
 #include "cursor/handover.h"
 #include "hook/companion.h"
-#include "include/view_state.h"
+#include "vocabulary/view_state.h"
 #include "platform/platform.h"
 #include "render/frame_geometry.h"
 #include "render/fractional_frame.h"
