@@ -5,12 +5,9 @@
 
 #include <initializer_list>
 
-namespace {
+#include "vocabulary/modes.h"
 
-// The `smoothness` values that select a family other than the fast average.
-constexpr std::int32_t SMOOTHNESS_EXACT_AVERAGE = 1;
-constexpr std::int32_t SMOOTHNESS_PICK_DARKER = 2;
-constexpr std::int32_t SMOOTHNESS_PICK_BRIGHTER = 3;
+namespace {
 
 // Fast average. Shifting the whole word right by 1 (2) drops each channel's lowest bit (two bits)
 // into the top of the channel below; the mask clears exactly those bits and the whole top byte, so

@@ -5,10 +5,9 @@
 
 #include <cstddef>
 
-namespace {
+#include "vocabulary/modes.h"
 
-constexpr std::int32_t SCALE_THREE_HALVES = 3;
-constexpr std::int32_t SCALE_FIVE_HALVES = 5;
+namespace {
 
 // The four source pixels of a 2x2 block: pNM is storage row sy + N, column sx + M.
 struct SourceBlock {

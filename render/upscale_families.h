@@ -12,19 +12,12 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "vocabulary/pixel.h"
-#include "render/surface.h"
 #include "render/upscale_fast.h"
+#include "vocabulary/modes.h"
+#include "vocabulary/pixel.h"
+#include "vocabulary/surface.h"
 
 namespace {
-
-constexpr std::int32_t FAST_SCALE_THREE_HALVES = 3;
-constexpr std::int32_t FAST_SCALE_FIVE_HALVES = 5;
-
-// The `smoothness` values that select a family other than the fast average, as in choose_kernels.
-constexpr std::int32_t SMOOTHNESS_EXACT_AVERAGE = 1;
-constexpr std::int32_t SMOOTHNESS_PICK_DARKER = 2;
-constexpr std::int32_t SMOOTHNESS_PICK_BRIGHTER = 3;
 
 // Fast average: the whole-word shift moves each channel's low bit(s) into the top of the channel
 // below; the mask clears exactly those bits and the top byte, so each byte holds at most 127 (63)
@@ -100,7 +93,7 @@ using PickBrighterFamily = PickFamily<false>;
 inline bool fast_upscale_allowed(const Surface& source, const Surface& upscaled, std::int32_t W,
                                  std::int32_t H, std::int32_t scale, BlendPairFn blend_pair,
                                  BlendQuadFn blend_quad) {
-    if (scale != FAST_SCALE_THREE_HALVES && scale != FAST_SCALE_FIVE_HALVES) {
+    if (scale != SCALE_THREE_HALVES && scale != SCALE_FIVE_HALVES) {
         return false;
     }
     if (blend_pair == nullptr || blend_quad == nullptr || W <= 0 || H <= 0) {
@@ -119,7 +112,7 @@ inline bool fast_upscale_allowed(const Surface& source, const Surface& upscaled,
 // the outer values are doubled.
 template <std::int32_t K>
 inline void write_block_row(Pixel* row, Pixel left, Pixel middle, Pixel right) {
-    if constexpr (K == FAST_SCALE_THREE_HALVES) {
+    if constexpr (K == SCALE_THREE_HALVES) {
         row[0] = left;
         row[1] = middle;
         row[2] = right;
@@ -151,7 +144,7 @@ inline void upscale_block_span(const Pixel* lower, const Pixel* upper, Pixel* de
         const Pixel centre = Family::quad(p00, p10, p01, p11);
 
         Pixel* corner = destination + std::ptrdiff_t{K} * (sx / 2);
-        if constexpr (K == FAST_SCALE_THREE_HALVES) {
+        if constexpr (K == SCALE_THREE_HALVES) {
             write_block_row<K>(corner, p00, row_sy, p01);
             write_block_row<K>(corner + stride, column_sx, centre, column_sx_plus_1);
             write_block_row<K>(corner + 2 * stride, p10, row_sy_plus_1, p11);
@@ -179,10 +172,10 @@ void upscale_with(const Surface& source, const Surface& upscaled, std::int32_t W
     if (!fast_upscale_allowed(source, upscaled, W, H, scale, blend_pair, blend_quad)) {
         return;
     }
-    if (scale == FAST_SCALE_THREE_HALVES) {
-        Rows<Family, FAST_SCALE_THREE_HALVES>::run(source, upscaled, W, H);
+    if (scale == SCALE_THREE_HALVES) {
+        Rows<Family, SCALE_THREE_HALVES>::run(source, upscaled, W, H);
     } else {
-        Rows<Family, FAST_SCALE_FIVE_HALVES>::run(source, upscaled, W, H);
+        Rows<Family, SCALE_FIVE_HALVES>::run(source, upscaled, W, H);
     }
 }
 

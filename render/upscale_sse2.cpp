@@ -167,7 +167,7 @@ struct SimdRows {
                 const Vec centre = Family::quad(p00, p10, p01, p11);
 
                 Pixel* corner = destination + std::ptrdiff_t{K} * (sx / 2);
-                if constexpr (K == FAST_SCALE_THREE_HALVES) {
+                if constexpr (K == SCALE_THREE_HALVES) {
                     store_row_3(corner, p00, row_sy, p01);
                     store_row_3(corner + stride, column_sx, centre, column_sx_plus_1);
                     store_row_3(corner + 2 * stride, p10, row_sy_plus_1, p11);

@@ -4,10 +4,10 @@
 
 #include "cursor/cursor.h"
 #include "hook/companion.h"
-#include "vocabulary/view_state.h"
 #include "platform/platform.h"
-#include "view/capture_size.h"
 #include "shell/placement.h"
+#include "view/capture_size.h"
+#include "vocabulary/view_state.h"
 
 namespace {
 

@@ -6,9 +6,6 @@
 
 #include "vocabulary/settings.h"
 
-// The settings file's section.
-constexpr const char* SETTINGS_SECTION = "Zarvo5";
-
 // Reads `time`, `mouse_trs`, `stretch` and `smoothness`, in that order, from the settings file at
 // `path`, each converted from decimal text; a missing file or key gives the key's default.
 Settings read_settings(const std::string& path);

@@ -5,16 +5,13 @@
 #include "cursor/cursor.h"
 #include "cursor/handover.h"
 #include "hook/companion.h"
-#include "vocabulary/view_state.h"
 #include "platform/platform.h"
-#include "render/frame_geometry.h"
 #include "render/fractional_frame.h"
+#include "render/frame_geometry.h"
+#include "vocabulary/modes.h"
+#include "vocabulary/view_state.h"
 
 namespace {
-
-constexpr std::int32_t STRETCH_WHOLE = 0;
-constexpr std::int32_t STRETCH_BLENDED = 1;
-constexpr std::int32_t STRETCH_FIT = 2;
 
 // Returns a product of two sizes as the 32-bit value the window system receives.
 std::int32_t times(std::int32_t a, std::int32_t b) {

@@ -1,5 +1,6 @@
 // Opaque handle types the core passes back and forth through the platform seam without looking
 // inside. Each backend gives them meaning; the core only stores, compares and hands them back.
+// Bottom layer: includes nothing else of ours and no OS header.
 #pragma once
 
 #include <cstdint>

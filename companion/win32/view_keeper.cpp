@@ -10,9 +10,10 @@
 
 #include <cstdlib>
 
+#include "vocabulary/profile_names.h"
+
 namespace {
 
-constexpr const char* SECTION = "Zarvo5";
 constexpr DWORD PROFILE_TEXT_SIZE = 260;
 // How often the clip is checked: short enough that a moved target or a reset clip is caught
 // within a frame or two, long enough to cost nothing.
@@ -37,7 +38,7 @@ Keeper keeper;
 
 long profile_number(const char* key) {
     char text[PROFILE_TEXT_SIZE] = {};
-    GetProfileStringA(SECTION, key, "0", text, PROFILE_TEXT_SIZE);
+    GetProfileStringA(PROFILE_SECTION, key, "0", text, PROFILE_TEXT_SIZE);
     return std::strtol(text, nullptr, 10);
 }
 
@@ -94,7 +95,7 @@ LRESULT CALLBACK on_key(int code, WPARAM message, LPARAM data) {
             keeper.right_windows_key_down = down;
         } else if (key->vkCode == VK_ESCAPE) {
             if (down && (keeper.left_windows_key_down || keeper.right_windows_key_down)) {
-                WriteProfileStringA(SECTION, "EXIT", "1");
+                WriteProfileStringA(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED);
                 keeper.swallowing_escape = true;
                 mask_windows_key();
                 return 1;
@@ -119,9 +120,9 @@ void view_keeper_start() {
     // "HWND" holds the handle's 32 bits read as signed; window handles fit in 32 bits and widen
     // with their sign, as LongToHandle does.
     keeper.target = reinterpret_cast<HWND>(
-        static_cast<LONG_PTR>(static_cast<LONG>(profile_number("HWND"))));
-    keeper.width = static_cast<LONG>(profile_number("W"));
-    keeper.height = static_cast<LONG>(profile_number("H"));
+        static_cast<LONG_PTR>(static_cast<LONG>(profile_number(KEY_WINDOW))));
+    keeper.width = static_cast<LONG>(profile_number(KEY_WIDTH));
+    keeper.height = static_cast<LONG>(profile_number(KEY_HEIGHT));
     keeper.clipping = keeper.target != nullptr && keeper.width > 0 && keeper.height > 0;
     keep_clip();
     keeper.timer = SetTimer(nullptr, 0, LOOK_INTERVAL_MS, on_timer);

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "vocabulary/profile_names.h"
+
 namespace {
 
 constexpr int EXIT_CANNOT_WRITE = 1;
@@ -13,7 +15,7 @@ constexpr int EXIT_CANNOT_WRITE = 1;
 }  // namespace
 
 int main() {
-    if (WriteProfileStringA("Zarvo5", "EXIT", "1")) {
+    if (WriteProfileStringA(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED)) {
         return 0;
     }
     const DWORD error = GetLastError();

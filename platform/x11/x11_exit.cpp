@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/ini/user_profile.h"
+#include "vocabulary/profile_names.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ constexpr int EXIT_CANNOT_WRITE = 1;
 }  // namespace
 
 int main() {
-    if (user_profile_write("Zarvo5", "EXIT", "1")) {
+    if (user_profile_write(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED)) {
         return 0;
     }
     const int reason = errno;

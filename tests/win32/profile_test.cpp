@@ -13,6 +13,7 @@
 #include "companion_stub.h"
 #include "hook/companion.h"
 #include "platform/platform.h"
+#include "vocabulary/profile_names.h"
 #include "profile_child.h"
 
 namespace {
