@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "render/blend_rules.h"
 #include "render/upscale_fast.h"
 #include "vocabulary/modes.h"
 #include "vocabulary/pixel.h"
@@ -24,13 +25,11 @@ namespace {
 // and the sum of two halves (four quarters) stays within its byte.
 struct FastAverageFamily {
     static Pixel pair(Pixel a, Pixel b) {
-        constexpr Pixel half_mask = 0x7F7F7Fu;
-        return ((a >> 1) & half_mask) + ((b >> 1) & half_mask);
+        return ((a >> 1) & HALF_MASK) + ((b >> 1) & HALF_MASK);
     }
     static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
-        constexpr Pixel quarter_mask = 0x3F3F3Fu;
-        return ((a >> 2) & quarter_mask) + ((b >> 2) & quarter_mask) + ((c >> 2) & quarter_mask) +
-               ((d >> 2) & quarter_mask);
+        return ((a >> 2) & QUARTER_MASK) + ((b >> 2) & QUARTER_MASK) + ((c >> 2) & QUARTER_MASK) +
+               ((d >> 2) & QUARTER_MASK);
     }
 };
 
@@ -38,17 +37,16 @@ struct FastAverageFamily {
 // shift discards, leaving the three sums in disjoint bit ranges that OR can join.
 struct ExactAverageFamily {
     static Pixel pair(Pixel a, Pixel b) {
-        const Pixel green = ((a & 0xFF00u) + (b & 0xFF00u)) & 0x1FE00u;
-        const Pixel red = ((a & 0xFF0000u) + (b & 0xFF0000u)) & 0x1FE0000u;
-        const Pixel blue = ((a & 0xFFu) + (b & 0xFFu)) & 0x1FEu;
+        const Pixel green = ((a & GREEN) + (b & GREEN)) & PAIR_KEEP_GREEN;
+        const Pixel red = ((a & RED) + (b & RED)) & PAIR_KEEP_RED;
+        const Pixel blue = ((a & BLUE) + (b & BLUE)) & PAIR_KEEP_BLUE;
         return (green | red | blue) >> 1;
     }
     static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
         const Pixel green =
-            ((a & 0xFF00u) + (b & 0xFF00u) + (c & 0xFF00u) + (d & 0xFF00u)) & 0x3FC00u;
-        const Pixel red =
-            ((a & 0xFF0000u) + (b & 0xFF0000u) + (c & 0xFF0000u) + (d & 0xFF0000u)) & 0x3FC0000u;
-        const Pixel blue = ((a & 0xFFu) + (b & 0xFFu) + (c & 0xFFu) + (d & 0xFFu)) & 0x3FCu;
+            ((a & GREEN) + (b & GREEN) + (c & GREEN) + (d & GREEN)) & QUAD_KEEP_GREEN;
+        const Pixel red = ((a & RED) + (b & RED) + (c & RED) + (d & RED)) & QUAD_KEEP_RED;
+        const Pixel blue = ((a & BLUE) + (b & BLUE) + (c & BLUE) + (d & BLUE)) & QUAD_KEEP_BLUE;
         return (green | red | blue) >> 2;
     }
 };
@@ -87,26 +85,6 @@ struct PickFamily {
 
 using PickDarkerFamily = PickFamily<true>;
 using PickBrighterFamily = PickFamily<false>;
-
-// The guards of the reference upscaler, in the same order: a scale of 3 or 5, both slots filled,
-// a positive size, and both surfaces present and large enough (products in 64 bits).
-inline bool fast_upscale_allowed(const Surface& source, const Surface& upscaled, std::int32_t W,
-                                 std::int32_t H, std::int32_t scale, BlendPairFn blend_pair,
-                                 BlendQuadFn blend_quad) {
-    if (scale != SCALE_THREE_HALVES && scale != SCALE_FIVE_HALVES) {
-        return false;
-    }
-    if (blend_pair == nullptr || blend_quad == nullptr || W <= 0 || H <= 0) {
-        return false;
-    }
-    if (source.pixels == nullptr || upscaled.pixels == nullptr) {
-        return false;
-    }
-    const std::int64_t upscaled_width = std::int64_t{scale} * W / 2;
-    const std::int64_t upscaled_height = std::int64_t{scale} * H / 2;
-    return source.width >= W && source.height >= H && upscaled.width >= upscaled_width &&
-           upscaled.height >= upscaled_height;
-}
 
 // Writes one destination row of K pixels for a block: left, the middle blend, right; at scale 5
 // the outer values are doubled.
@@ -169,7 +147,7 @@ inline Pixel* destination_block_row(const Surface& upscaled, std::int32_t k, std
 template <template <typename, std::int32_t> class Rows, typename Family>
 void upscale_with(const Surface& source, const Surface& upscaled, std::int32_t W, std::int32_t H,
                   std::int32_t scale, BlendPairFn blend_pair, BlendQuadFn blend_quad) {
-    if (!fast_upscale_allowed(source, upscaled, W, H, scale, blend_pair, blend_quad)) {
+    if (!upscale_allowed(source, upscaled, W, H, scale, blend_pair, blend_quad)) {
         return;
     }
     if (scale == SCALE_THREE_HALVES) {

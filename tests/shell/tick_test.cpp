@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "vocabulary/view_state.h"
 #include "render/kernels.h"
 #include "render/upscale.h"
 #include "support/scenario.h"
+#include "vocabulary/view_state.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "vocabulary/pixel.h"
 #include "render/surface.h"
+#include "vocabulary/pixel.h"
 
 constexpr std::size_t GUARD_WORDS = 16;
 constexpr Pixel GUARD = 0xDEADBEEF;

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "vocabulary/view_state.h"
 #include "memory_canvas.h"
 #include "platform/platform.h"
 #include "render/fractional_frame.h"
@@ -19,6 +18,7 @@
 #include "render/surface.h"
 #include "render/upscale.h"
 #include "view/layout.h"
+#include "vocabulary/view_state.h"
 
 namespace {
 

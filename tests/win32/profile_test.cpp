@@ -13,8 +13,8 @@
 #include "companion_stub.h"
 #include "hook/companion.h"
 #include "platform/platform.h"
-#include "vocabulary/profile_names.h"
 #include "profile_child.h"
+#include "vocabulary/profile_names.h"
 
 namespace {
 
