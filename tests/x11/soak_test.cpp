@@ -75,13 +75,8 @@ TEST_F(Soak, TwoThousandTicksInCursorMode1GrowNeitherMemoryNorXResources) {
         std::chrono::milliseconds(picked + TICKS * PERIOD_MS - steady_ms()));
     const Sample after = sample(session, run->process().pid(), overlay);
 
-#ifndef ZRV5_SANITIZED_PROGRAM
     EXPECT_LT(after.memory_kb - before.memory_kb, MEMORY_GROWTH_LIMIT_KB)
         << before.memory_kb << " kB after the warm-up, " << after.memory_kb << " kB at the end";
-#else
-    // The sanitizers keep freed memory in quarantine and give each new thread its own caches, so
-    // the resident size grows on purpose; their leak check at the program's end stands in here.
-#endif
     EXPECT_EQ(after.x_resources, before.x_resources);
     EXPECT_EQ(after.clients, before.clients);
     expect_screen(expected, "soak-end");
