@@ -10,14 +10,6 @@
 #include "vocabulary/handles.h"
 #include "vocabulary/pixel.h"
 
-// The process's instance handles as the entry receives them; opaque to the core.
-struct PlatformInstance;
-using InstanceHandle = PlatformInstance*;
-
-// A thread started through the seam.
-struct PlatformThread;
-using ThreadHandle = PlatformThread*;
-
 // The messages the overlay's window procedure handles, with the window system's codes.
 constexpr std::uint32_t MSG_CREATE = 1;
 constexpr std::uint32_t MSG_DESTROY = 2;

@@ -26,3 +26,11 @@ using BitmapHandle = PlatformBitmap*;
 using CursorImage = PlatformCursorImage*;
 // The layered-attributes operation, resolved at start-up; null when the platform lacks it.
 using LayeredAttributesOp = PlatformLayeredOp*;
+
+// The process's instance handles as the entry receives them; opaque to the core.
+struct PlatformInstance;
+using InstanceHandle = PlatformInstance*;
+
+// A thread started through the seam.
+struct PlatformThread;
+using ThreadHandle = PlatformThread*;
