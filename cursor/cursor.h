@@ -5,11 +5,7 @@
 
 #include <cstdint>
 
-// The cursor modes of the `mouse_trs` setting.
-constexpr std::int32_t CURSOR_GRAB_AT_PICK = 0;
-constexpr std::int32_t CURSOR_GRAB_EVERY_TICK = 1;
-constexpr std::int32_t CURSOR_STANDARD_ARROW = 2;
-constexpr std::int32_t CURSOR_NONE = 3;
+#include "vocabulary/modes.h"
 
 // How long the GUI thread waits for a grab thread before it goes on without it.
 constexpr std::uint32_t GRAB_WAIT_MS = 10000;

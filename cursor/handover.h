@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "include/view_state.h"
+#include "vocabulary/view_state.h"
 
 // Every grab publishes its image and hot spot as one record, so a tick never draws an image with
 // another grab's hot spot. A grab that finishes after a later one has published is discarded, so

@@ -7,16 +7,17 @@
 #include "hook/mouse_hook.h"
 #include "hook/profile_text.h"
 #include "platform/platform.h"
+#include "vocabulary/profile_names.h"
 
 void publish_view(WindowHandle target, std::int32_t W, std::int32_t H) {
     platform_write_profile(PROFILE_SECTION, KEY_WINDOW, handle_text(target.value).c_str());
     platform_write_profile(PROFILE_SECTION, KEY_WIDTH, decimal_text(W).c_str());
     platform_write_profile(PROFILE_SECTION, KEY_HEIGHT, decimal_text(H).c_str());
-    platform_write_profile(PROFILE_SECTION, KEY_EXIT, "0");
+    platform_write_profile(PROFILE_SECTION, KEY_EXIT, EXIT_CLEARED);
     MySetHook();
 }
 
 bool exit_requested_by_profile() {
-    const std::string text = platform_read_profile(PROFILE_SECTION, KEY_EXIT, "0");
+    const std::string text = platform_read_profile(PROFILE_SECTION, KEY_EXIT, EXIT_CLEARED);
     return exit_requested(text.c_str());
 }

@@ -4,14 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/handles.h"
-
-// The shared profile section and its keys.
-constexpr const char* PROFILE_SECTION = "Zarvo5";
-constexpr const char* KEY_WINDOW = "HWND";
-constexpr const char* KEY_WIDTH = "W";
-constexpr const char* KEY_HEIGHT = "H";
-constexpr const char* KEY_EXIT = "EXIT";
+#include "vocabulary/handles.h"
 
 // Writes "HWND", "W", "H" and "EXIT" = "0", in that order, then calls MySetHook.
 void publish_view(WindowHandle target, std::int32_t W, std::int32_t H);

@@ -3,25 +3,15 @@
 #include "hook/profile_text.h"
 
 #include <cstdint>
-#include <limits>
 #include <string>
 
-#include "shell/settings_text.h"
+#include "vocabulary/decimal.h"
+#include "vocabulary/int32_math.h"
 
 namespace {
 
 constexpr std::uint32_t LOW_32_BITS = 0xFFFFFFFFu;
-constexpr std::uint32_t SIGN_BIT = 0x80000000u;
 constexpr std::int32_t EXIT_VALUE = 1;
-
-// Returns the 32 bits read as two's complement, without the implementation-defined conversion of
-// an out-of-range unsigned value.
-std::int32_t as_signed(std::uint32_t bits) {
-    if ((bits & SIGN_BIT) == 0) {
-        return static_cast<std::int32_t>(bits);
-    }
-    return std::numeric_limits<std::int32_t>::min() + static_cast<std::int32_t>(bits & ~SIGN_BIT);
-}
 
 }  // namespace
 

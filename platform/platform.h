@@ -6,25 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/handles.h"
-#include "render/frame_geometry.h"
-#include "render/pixel.h"
-
-// The process's instance handles as the entry receives them; opaque to the core.
-struct PlatformInstance;
-using InstanceHandle = PlatformInstance*;
-
-// A thread started through the seam.
-struct PlatformThread;
-using ThreadHandle = PlatformThread*;
-
-// A rectangle as the window system reports it: right and bottom are exclusive.
-struct Box {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
-};
+#include "vocabulary/geometry.h"
+#include "vocabulary/handles.h"
+#include "vocabulary/pixel.h"
 
 // The messages the overlay's window procedure handles, with the window system's codes.
 constexpr std::uint32_t MSG_CREATE = 1;

@@ -4,12 +4,13 @@
 
 #include <cstdint>
 
-#include "include/view_state.h"
 #include "platform/platform.h"
+#include "vocabulary/modes.h"
+#include "vocabulary/view_state.h"
 
 void fractional_frame(DrawContext screen, DrawContext overlay, Point capture_origin) {
     const ViewState& v = view_state;
-    if (v.scale != 3 && v.scale != 5) {
+    if (v.scale != SCALE_THREE_HALVES && v.scale != SCALE_FIVE_HALVES) {
         return;
     }
     // A surface whose creation failed has no pixel memory: draw nothing rather than present a

@@ -2,8 +2,8 @@
 // Portable core: no OS header.
 #pragma once
 
-#include "platform/handles.h"
 #include "render/frame_geometry.h"
+#include "vocabulary/handles.h"
 
 // Copies the W x H pixels at the capture origin from the screen into the capture source surface,
 // enlarges them into the upscale surface and copies the result to the overlay at the offsets. Does

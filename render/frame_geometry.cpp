@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "include/int32_math.h"
+#include "vocabulary/int32_math.h"
+#include "vocabulary/modes.h"
 
 namespace {
 
@@ -81,16 +82,16 @@ CursorPlacement cursor_position(std::int32_t stretch, std::int32_t scale, std::i
     const std::int64_t cx = client.x;
     const std::int64_t cy = client.y;
     switch (stretch) {
-    case 0:
+    case STRETCH_WHOLE:
         placement.at.x = saturate_int32(offset_x + scale * cx - hot_x);
         placement.at.y = saturate_int32(offset_y + scale * cy - hot_y);
         break;
-    case 1:
+    case STRETCH_BLENDED:
         // The enlarged position is halved before the offset is added: the factor is scale/2.
         placement.at.x = saturate_int32(offset_x + (scale * cx) / 2 - hot_x);
         placement.at.y = saturate_int32(offset_y + (scale * cy) / 2 - hot_y);
         break;
-    case 2: {
+    case STRETCH_FIT: {
         // One ratio for both axes: the fit keeps the aspect, so the width's ratio serves the
         // height too. The sum is truncated only at the end, so -0.8125 lands on 0, not -1.
         const double r = static_cast<double>(fit_w) / static_cast<double>(W);

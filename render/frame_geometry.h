@@ -5,21 +5,7 @@
 #include <array>
 #include <cstdint>
 
-struct Point {
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    friend bool operator==(Point a, Point b) { return a.x == b.x && a.y == b.y; }
-};
-
-struct Rect {
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    friend bool operator==(const Rect& a, const Rect& b) {
-        return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
-    }
-};
+#include "vocabulary/geometry.h"
 
 // Returns the pointer clamped to the W x H capture rectangle at `origin`, each axis by itself,
 // first raised to the origin, then lowered to origin + size - 1.

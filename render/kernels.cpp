@@ -5,37 +5,8 @@
 
 #include <initializer_list>
 
-namespace {
-
-// The `smoothness` values that select a family other than the fast average.
-constexpr std::int32_t SMOOTHNESS_EXACT_AVERAGE = 1;
-constexpr std::int32_t SMOOTHNESS_PICK_DARKER = 2;
-constexpr std::int32_t SMOOTHNESS_PICK_BRIGHTER = 3;
-
-// Fast average. Shifting the whole word right by 1 (2) drops each channel's lowest bit (two bits)
-// into the top of the channel below; the mask clears exactly those bits and the whole top byte, so
-// every byte holds only its own channel's half (quarter), at most 127 (63). The sum is then at most
-// 254 (4 x 63 = 252) per byte, so no carry crosses into the channel above.
-constexpr Pixel HALF_MASK = 0x7F7F7Fu;
-constexpr Pixel QUARTER_MASK = 0x3F3F3Fu;
-
-// Exact average. Each channel is summed on its own, in its own place in the word, so the sum (9
-// bits for two inputs, 10 for four) may overlap the lowest bit(s) of the channel above. The keep
-// masks drop the bits that the final shift discards (that is the floor) and keep the rest, which
-// then sits in bits 1-8 / 9-16 / 17-24 for pairs and 2-9 / 10-17 / 18-25 for quads: disjoint, so
-// OR joins the three sums without one touching another, and the shift puts each back in its byte.
-// The top byte of the inputs is never selected, so the result's top byte is 0.
-constexpr Pixel BLUE = 0xFFu;
-constexpr Pixel GREEN = 0xFF00u;
-constexpr Pixel RED = 0xFF0000u;
-constexpr Pixel PAIR_KEEP_BLUE = 0x1FEu;
-constexpr Pixel PAIR_KEEP_GREEN = 0x1FE00u;
-constexpr Pixel PAIR_KEEP_RED = 0x1FE0000u;
-constexpr Pixel QUAD_KEEP_BLUE = 0x3FCu;
-constexpr Pixel QUAD_KEEP_GREEN = 0x3FC00u;
-constexpr Pixel QUAD_KEEP_RED = 0x3FC0000u;
-
-}  // namespace
+#include "render/blend_rules.h"
+#include "vocabulary/modes.h"
 
 Pixel fast_average_pair(Pixel a, Pixel b) {
     return ((a >> 1) & HALF_MASK) + ((b >> 1) & HALF_MASK);

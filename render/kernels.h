@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "render/pixel.h"
+#include "vocabulary/pixel.h"
 
 // Fast average: inputs halved (quartered) per channel by a whole-word shift and mask, then added.
 Pixel fast_average_pair(Pixel a, Pixel b);

@@ -5,10 +5,10 @@
 
 #include <cstddef>
 
-namespace {
+#include "render/blend_rules.h"
+#include "vocabulary/modes.h"
 
-constexpr std::int32_t SCALE_THREE_HALVES = 3;
-constexpr std::int32_t SCALE_FIVE_HALVES = 5;
+namespace {
 
 // The four source pixels of a 2x2 block: pNM is storage row sy + N, column sx + M.
 struct SourceBlock {
@@ -26,19 +26,6 @@ struct BlockBlends {
     Pixel column_sx_plus_1;  // blend_pair(p01, p11)
     Pixel centre;            // blend_quad(p00, p10, p01, p11)
 };
-
-// Returns whether both surfaces have pixel memory and are large enough for a W x H source and its
-// enlargement by k/2; the products are formed in 64 bits so no size can overflow them.
-bool surfaces_fit(const Surface& source, const Surface& upscaled, std::int32_t W, std::int32_t H,
-                  std::int32_t k) {
-    if (source.pixels == nullptr || upscaled.pixels == nullptr) {
-        return false;
-    }
-    const std::int64_t upscaled_width = std::int64_t{k} * W / 2;
-    const std::int64_t upscaled_height = std::int64_t{k} * H / 2;
-    return source.width >= W && source.height >= H && upscaled.width >= upscaled_width &&
-           upscaled.height >= upscaled_height;
-}
 
 // Writes the three pixels of one destination row of a scale-3 block.
 void fill_row_3(Pixel* row, Pixel left, Pixel middle, Pixel right) {
@@ -78,14 +65,7 @@ void write_block_5(Pixel* corner, std::ptrdiff_t stride, const SourceBlock& s,
 
 void upscale_blended(const Surface& source, const Surface& upscaled, std::int32_t W, std::int32_t H,
                      std::int32_t scale, BlendPairFn blend_pair, BlendQuadFn blend_quad) {
-    if (scale != SCALE_THREE_HALVES && scale != SCALE_FIVE_HALVES) {
-        return;
-    }
-    // Empty slots would be a start-up fault; drawing nothing beats calling through null.
-    if (blend_pair == nullptr || blend_quad == nullptr) {
-        return;
-    }
-    if (W <= 0 || H <= 0 || !surfaces_fit(source, upscaled, W, H, scale)) {
+    if (!upscale_allowed(source, upscaled, W, H, scale, blend_pair, blend_quad)) {
         return;
     }
     const std::int32_t k = scale;

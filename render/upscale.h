@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "render/pixel.h"
-#include "render/surface.h"
+#include "vocabulary/pixel.h"
+#include "vocabulary/surface.h"
 
 // Enlarges the W x H pixels of `source` by scale/2 into `upscaled` through the two kernel slots,
 // block by block from storage row 0 upward, each row of blocks left to right. Does nothing when

@@ -12,32 +12,24 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "render/pixel.h"
-#include "render/surface.h"
+#include "render/blend_rules.h"
 #include "render/upscale_fast.h"
+#include "vocabulary/modes.h"
+#include "vocabulary/pixel.h"
+#include "vocabulary/surface.h"
 
 namespace {
-
-constexpr std::int32_t FAST_SCALE_THREE_HALVES = 3;
-constexpr std::int32_t FAST_SCALE_FIVE_HALVES = 5;
-
-// The `smoothness` values that select a family other than the fast average, as in choose_kernels.
-constexpr std::int32_t SMOOTHNESS_EXACT_AVERAGE = 1;
-constexpr std::int32_t SMOOTHNESS_PICK_DARKER = 2;
-constexpr std::int32_t SMOOTHNESS_PICK_BRIGHTER = 3;
 
 // Fast average: the whole-word shift moves each channel's low bit(s) into the top of the channel
 // below; the mask clears exactly those bits and the top byte, so each byte holds at most 127 (63)
 // and the sum of two halves (four quarters) stays within its byte.
 struct FastAverageFamily {
     static Pixel pair(Pixel a, Pixel b) {
-        constexpr Pixel half_mask = 0x7F7F7Fu;
-        return ((a >> 1) & half_mask) + ((b >> 1) & half_mask);
+        return ((a >> 1) & HALF_MASK) + ((b >> 1) & HALF_MASK);
     }
     static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
-        constexpr Pixel quarter_mask = 0x3F3F3Fu;
-        return ((a >> 2) & quarter_mask) + ((b >> 2) & quarter_mask) + ((c >> 2) & quarter_mask) +
-               ((d >> 2) & quarter_mask);
+        return ((a >> 2) & QUARTER_MASK) + ((b >> 2) & QUARTER_MASK) + ((c >> 2) & QUARTER_MASK) +
+               ((d >> 2) & QUARTER_MASK);
     }
 };
 
@@ -45,17 +37,16 @@ struct FastAverageFamily {
 // shift discards, leaving the three sums in disjoint bit ranges that OR can join.
 struct ExactAverageFamily {
     static Pixel pair(Pixel a, Pixel b) {
-        const Pixel green = ((a & 0xFF00u) + (b & 0xFF00u)) & 0x1FE00u;
-        const Pixel red = ((a & 0xFF0000u) + (b & 0xFF0000u)) & 0x1FE0000u;
-        const Pixel blue = ((a & 0xFFu) + (b & 0xFFu)) & 0x1FEu;
+        const Pixel green = ((a & GREEN) + (b & GREEN)) & PAIR_KEEP_GREEN;
+        const Pixel red = ((a & RED) + (b & RED)) & PAIR_KEEP_RED;
+        const Pixel blue = ((a & BLUE) + (b & BLUE)) & PAIR_KEEP_BLUE;
         return (green | red | blue) >> 1;
     }
     static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
         const Pixel green =
-            ((a & 0xFF00u) + (b & 0xFF00u) + (c & 0xFF00u) + (d & 0xFF00u)) & 0x3FC00u;
-        const Pixel red =
-            ((a & 0xFF0000u) + (b & 0xFF0000u) + (c & 0xFF0000u) + (d & 0xFF0000u)) & 0x3FC0000u;
-        const Pixel blue = ((a & 0xFFu) + (b & 0xFFu) + (c & 0xFFu) + (d & 0xFFu)) & 0x3FCu;
+            ((a & GREEN) + (b & GREEN) + (c & GREEN) + (d & GREEN)) & QUAD_KEEP_GREEN;
+        const Pixel red = ((a & RED) + (b & RED) + (c & RED) + (d & RED)) & QUAD_KEEP_RED;
+        const Pixel blue = ((a & BLUE) + (b & BLUE) + (c & BLUE) + (d & BLUE)) & QUAD_KEEP_BLUE;
         return (green | red | blue) >> 2;
     }
 };
@@ -95,31 +86,11 @@ struct PickFamily {
 using PickDarkerFamily = PickFamily<true>;
 using PickBrighterFamily = PickFamily<false>;
 
-// The guards of the reference upscaler, in the same order: a scale of 3 or 5, both slots filled,
-// a positive size, and both surfaces present and large enough (products in 64 bits).
-inline bool fast_upscale_allowed(const Surface& source, const Surface& upscaled, std::int32_t W,
-                                 std::int32_t H, std::int32_t scale, BlendPairFn blend_pair,
-                                 BlendQuadFn blend_quad) {
-    if (scale != FAST_SCALE_THREE_HALVES && scale != FAST_SCALE_FIVE_HALVES) {
-        return false;
-    }
-    if (blend_pair == nullptr || blend_quad == nullptr || W <= 0 || H <= 0) {
-        return false;
-    }
-    if (source.pixels == nullptr || upscaled.pixels == nullptr) {
-        return false;
-    }
-    const std::int64_t upscaled_width = std::int64_t{scale} * W / 2;
-    const std::int64_t upscaled_height = std::int64_t{scale} * H / 2;
-    return source.width >= W && source.height >= H && upscaled.width >= upscaled_width &&
-           upscaled.height >= upscaled_height;
-}
-
 // Writes one destination row of K pixels for a block: left, the middle blend, right; at scale 5
 // the outer values are doubled.
 template <std::int32_t K>
 inline void write_block_row(Pixel* row, Pixel left, Pixel middle, Pixel right) {
-    if constexpr (K == FAST_SCALE_THREE_HALVES) {
+    if constexpr (K == SCALE_THREE_HALVES) {
         row[0] = left;
         row[1] = middle;
         row[2] = right;
@@ -151,7 +122,7 @@ inline void upscale_block_span(const Pixel* lower, const Pixel* upper, Pixel* de
         const Pixel centre = Family::quad(p00, p10, p01, p11);
 
         Pixel* corner = destination + std::ptrdiff_t{K} * (sx / 2);
-        if constexpr (K == FAST_SCALE_THREE_HALVES) {
+        if constexpr (K == SCALE_THREE_HALVES) {
             write_block_row<K>(corner, p00, row_sy, p01);
             write_block_row<K>(corner + stride, column_sx, centre, column_sx_plus_1);
             write_block_row<K>(corner + 2 * stride, p10, row_sy_plus_1, p11);
@@ -176,13 +147,13 @@ inline Pixel* destination_block_row(const Surface& upscaled, std::int32_t k, std
 template <template <typename, std::int32_t> class Rows, typename Family>
 void upscale_with(const Surface& source, const Surface& upscaled, std::int32_t W, std::int32_t H,
                   std::int32_t scale, BlendPairFn blend_pair, BlendQuadFn blend_quad) {
-    if (!fast_upscale_allowed(source, upscaled, W, H, scale, blend_pair, blend_quad)) {
+    if (!upscale_allowed(source, upscaled, W, H, scale, blend_pair, blend_quad)) {
         return;
     }
-    if (scale == FAST_SCALE_THREE_HALVES) {
-        Rows<Family, FAST_SCALE_THREE_HALVES>::run(source, upscaled, W, H);
+    if (scale == SCALE_THREE_HALVES) {
+        Rows<Family, SCALE_THREE_HALVES>::run(source, upscaled, W, H);
     } else {
-        Rows<Family, FAST_SCALE_FIVE_HALVES>::run(source, upscaled, W, H);
+        Rows<Family, SCALE_FIVE_HALVES>::run(source, upscaled, W, H);
     }
 }
 

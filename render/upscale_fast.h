@@ -4,15 +4,7 @@
 
 #include <cstdint>
 
-#include "render/pixel.h"
-#include "render/surface.h"
-
-// An upscaler has the signature of upscale_blended. The fast variants are made for one kernel
-// family and do not call the slots; they check them for null as the reference does, so an empty
-// slot draws nothing on every path.
-using Upscaler = void (*)(const Surface& source, const Surface& upscaled, std::int32_t W,
-                          std::int32_t H, std::int32_t scale, BlendPairFn blend_pair,
-                          BlendQuadFn blend_quad);
+#include "vocabulary/surface.h"
 
 // Returns the variant with the family's kernels inlined (plain C++, block by block) for the family
 // that `smoothness` selects, as choose_kernels does: 1 exact, 2 darker, 3 brighter, else fast.

@@ -50,12 +50,12 @@ Vec weight(Vec p) {
 struct FastAverageSse2 {
     using Scalar = FastAverageFamily;
     static Vec pair(Vec a, Vec b) {
-        const Vec half_mask = splat(0x7F7F7Fu);
+        const Vec half_mask = splat(HALF_MASK);
         return _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(a, 1), half_mask),
                              _mm_and_si128(_mm_srli_epi32(b, 1), half_mask));
     }
     static Vec quad(Vec a, Vec b, Vec c, Vec d) {
-        const Vec quarter_mask = splat(0x3F3F3Fu);
+        const Vec quarter_mask = splat(QUARTER_MASK);
         return _mm_add_epi32(_mm_add_epi32(_mm_and_si128(_mm_srli_epi32(a, 2), quarter_mask),
                                            _mm_and_si128(_mm_srli_epi32(b, 2), quarter_mask)),
                              _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(c, 2), quarter_mask),
@@ -70,19 +70,20 @@ struct ExactAverageSse2 {
         return _mm_add_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
     }
     static Vec pair(Vec a, Vec b) {
-        const Vec green = _mm_and_si128(channel_sum(a, b, 0xFF00u), splat(0x1FE00u));
-        const Vec red = _mm_and_si128(channel_sum(a, b, 0xFF0000u), splat(0x1FE0000u));
-        const Vec blue = _mm_and_si128(channel_sum(a, b, 0xFFu), splat(0x1FEu));
+        const Vec green = _mm_and_si128(channel_sum(a, b, GREEN), splat(PAIR_KEEP_GREEN));
+        const Vec red = _mm_and_si128(channel_sum(a, b, RED), splat(PAIR_KEEP_RED));
+        const Vec blue = _mm_and_si128(channel_sum(a, b, BLUE), splat(PAIR_KEEP_BLUE));
         return _mm_srli_epi32(_mm_or_si128(_mm_or_si128(green, red), blue), 1);
     }
     static Vec quad(Vec a, Vec b, Vec c, Vec d) {
-        const Vec green = _mm_and_si128(
-            _mm_add_epi32(channel_sum(a, b, 0xFF00u), channel_sum(c, d, 0xFF00u)), splat(0x3FC00u));
+        const Vec green =
+            _mm_and_si128(_mm_add_epi32(channel_sum(a, b, GREEN), channel_sum(c, d, GREEN)),
+                          splat(QUAD_KEEP_GREEN));
         const Vec red =
-            _mm_and_si128(_mm_add_epi32(channel_sum(a, b, 0xFF0000u), channel_sum(c, d, 0xFF0000u)),
-                          splat(0x3FC0000u));
+            _mm_and_si128(_mm_add_epi32(channel_sum(a, b, RED), channel_sum(c, d, RED)),
+                          splat(QUAD_KEEP_RED));
         const Vec blue = _mm_and_si128(
-            _mm_add_epi32(channel_sum(a, b, 0xFFu), channel_sum(c, d, 0xFFu)), splat(0x3FCu));
+            _mm_add_epi32(channel_sum(a, b, BLUE), channel_sum(c, d, BLUE)), splat(QUAD_KEEP_BLUE));
         return _mm_srli_epi32(_mm_or_si128(_mm_or_si128(green, red), blue), 2);
     }
 };
@@ -167,7 +168,7 @@ struct SimdRows {
                 const Vec centre = Family::quad(p00, p10, p01, p11);
 
                 Pixel* corner = destination + std::ptrdiff_t{K} * (sx / 2);
-                if constexpr (K == FAST_SCALE_THREE_HALVES) {
+                if constexpr (K == SCALE_THREE_HALVES) {
                     store_row_3(corner, p00, row_sy, p01);
                     store_row_3(corner + stride, column_sx, centre, column_sx_plus_1);
                     store_row_3(corner + 2 * stride, p10, row_sy_plus_1, p11);

@@ -2,10 +2,10 @@
 // a timer message is a frame, destruction (or a quit sent straight here) ends the view.
 // Portable core: no OS header.
 #include "hook/mouse_hook.h"
-#include "include/view_state.h"
 #include "platform/platform.h"
-#include "render/tick.h"
-#include "view/pick.h"
+#include "shell/pick.h"
+#include "shell/tick.h"
+#include "vocabulary/view_state.h"
 
 namespace {
 

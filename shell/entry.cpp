@@ -1,9 +1,9 @@
 // How zrv5 runs. The entry reads the settings, chooses the blend kernels, measures the screen and
 // creates the overlay: a full-screen, always-on-top, input-transparent window that stays invisible
 // and holds the mouse capture. The first left-button release then picks the window under the
-// pointer (view/pick.cpp), which publishes the view to the companion library, chooses the scale
+// pointer (shell/pick.cpp), which publishes the view to the companion library, chooses the scale
 // mode and placement (view/layout.cpp), makes the overlay opaque and starts timer 1. Each timer
-// message draws one frame (render/tick.cpp): the target's client area copied from the screen and
+// message draws one frame (shell/tick.cpp): the target's client area copied from the screen and
 // enlarged, black borders, the cursor image (cursor/), and a poll of the shared profile's exit
 // request. The view ends when the target is gone or the exit request reads 1: the overlay is
 // destroyed (shell/dispatch.cpp), the companion is told, and the loop ends.
@@ -11,11 +11,11 @@
 #include "shell/entry.h"
 
 #include "cursor/handover.h"
-#include "include/view_state.h"
 #include "render/kernels.h"
 #include "render/upscale_fast.h"
 #include "shell/settings_file.h"
 #include "shell/settings_text.h"
+#include "vocabulary/view_state.h"
 
 ViewState view_state;
 

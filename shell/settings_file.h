@@ -4,10 +4,7 @@
 
 #include <string>
 
-#include "include/settings.h"
-
-// The settings file's section.
-constexpr const char* SETTINGS_SECTION = "Zarvo5";
+#include "vocabulary/settings.h"
 
 // Reads `time`, `mouse_trs`, `stretch` and `smoothness`, in that order, from the settings file at
 // `path`, each converted from decimal text; a missing file or key gives the key's default.

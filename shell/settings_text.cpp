@@ -1,56 +1,13 @@
-// Settings text: the standard decimal conversion and the path of the settings file beside the
-// executable. Portable core: no OS header.
+// The path of the settings file beside the executable. Portable core: no OS header.
 #include "shell/settings_text.h"
 
-#include <cstdint>
-#include <limits>
 #include <string>
 
 namespace {
 
-constexpr std::uint32_t SIGN_BIT = 0x80000000u;
 const char* const SETTINGS_EXTENSION = ".ini";
 
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Returns the 32 bits read as two's complement, without the implementation-defined conversion of
-// an out-of-range unsigned value.
-std::int32_t as_signed(std::uint32_t bits) {
-    if ((bits & SIGN_BIT) == 0) {
-        return static_cast<std::int32_t>(bits);
-    }
-    return std::numeric_limits<std::int32_t>::min() + static_cast<std::int32_t>(bits & ~SIGN_BIT);
-}
-
 }  // namespace
-
-std::int32_t decimal_to_int(const char* text) {
-    if (text == nullptr) {
-        return 0;
-    }
-    while (is_blank(*text)) {
-        ++text;
-    }
-    bool negative = false;
-    if (*text == '+' || *text == '-') {
-        negative = *text == '-';
-        ++text;
-    }
-    // Unsigned arithmetic wraps modulo 2^32 by definition, which is the wrap the settings promise.
-    std::uint32_t value = 0;
-    while (is_digit(*text)) {
-        value = value * 10u + static_cast<std::uint32_t>(*text - '0');
-        ++text;
-    }
-    if (negative) {
-        value = 0u - value;
-    }
-    return as_signed(value);
-}
 
 std::string settings_path(const std::string& executable_path) {
     const std::size_t last_separator = executable_path.find_last_of("/\\");

@@ -18,7 +18,16 @@ passed=0
 failed=0
 for preset in "${presets[@]}"; do
   echo "=== $preset"
-  if ! cmake --preset "$preset" >/dev/null || ! cmake --build --preset "$preset" -j"${JOBS:-2}"; then
+  # Where the win32 tests cannot run, only the product is built, not GoogleTest and the test
+  # programs; the choice is given each time, since the build folder's cache keeps it.
+  runnable=yes
+  tests=(-DZRV5_BUILD_TESTS=ON)
+  if [ "$preset" = win32 ] && ! can_run_32bit; then
+    runnable=no
+    tests=(-DZRV5_BUILD_TESTS=OFF)
+  fi
+  if ! cmake --preset "$preset" "${tests[@]}" >/dev/null ||
+     ! cmake --build --preset "$preset" -j"${JOBS:-2}"; then
     echo "$preset: build failed"
     failed=$((failed + 1))
     continue
@@ -27,14 +36,13 @@ for preset in "${presets[@]}"; do
   if [ "$preset" = win32 ]; then
     if tools/check-windows-package.sh build/win32; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
   fi
-  if [ "$preset" = win32 ] && ! can_run_32bit; then
-    echo "win32: built; this kernel cannot execute 32-bit programs, so its tests run in win64"
+  if [ "$runnable" = no ]; then
+    echo "win32: product built; this kernel cannot execute 32-bit programs, so its tests run in win64"
     continue
   fi
   log="build/$preset/ctest-summary.log"
-  # A failed test runs once more before it counts: the end-to-end suites drive real X servers and
-  # Wine on a shared machine. A retried test still shows as failed in the log above the summary.
-  ctest --preset "$preset" --repeat until-pass:2 2>&1 | tee "$log"
+  # Every test runs once: a test that fails only sometimes is a failing test.
+  ctest --preset "$preset" 2>&1 | tee "$log"
   p=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\2 \1/p' "$log" | tail -1)
   if [ -z "$p" ]; then
     failed=$((failed + 1))

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <limits>
 
-#include "include/int32_math.h"
+#include "vocabulary/int32_math.h"
+#include "vocabulary/modes.h"
 
 namespace {
-
 
 // Largest whole factor tried; wider screens still get 6.
 constexpr std::int32_t MAX_WHOLE_SCALE = 6;
@@ -80,39 +80,39 @@ Layout choose_layout(std::int32_t SW, std::int32_t SH, std::int32_t W, std::int3
     for (std::int32_t k = 2; k <= MAX_WHOLE_SCALE; ++k) {
         if (sw == k * w) {
             layout.scale = k;
-            layout.stretch = 0;
+            layout.stretch = STRETCH_WHOLE;
         }
     }
 
     // The blended fractions only fill the ranges that a whole factor would leave badly covered.
-    if (layout.stretch == 1) {
+    if (layout.stretch == STRETCH_BLENDED) {
         layout.scale = 2;
         if (sw >= (3 * w) / 2) {
-            layout.scale = 3;
+            layout.scale = SCALE_THREE_HALVES;
         } else {
-            layout.stretch = 0;
+            layout.stretch = STRETCH_WHOLE;
         }
         if (sw > 2 * w) {
             layout.scale = 2;
-            layout.stretch = 0;
+            layout.stretch = STRETCH_WHOLE;
         }
         if (sw >= (5 * w) / 2) {
-            layout.scale = 5;
-            layout.stretch = 1;
+            layout.scale = SCALE_FIVE_HALVES;
+            layout.stretch = STRETCH_BLENDED;
         }
         if (sw >= 3 * w) {
-            layout.stretch = 0;
+            layout.stretch = STRETCH_WHOLE;
         }
     }
 
     switch (layout.stretch) {
-    case 0:
+    case STRETCH_WHOLE:
         place_whole(layout, sw, sh, w, h);
         break;
-    case 1:
+    case STRETCH_BLENDED:
         place_blended(layout, sw, sh, w, h);
         break;
-    case 2:
+    case STRETCH_FIT:
         place_fitted(layout, SW, SH, W, H);
         break;
     default:

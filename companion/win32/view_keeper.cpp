@@ -14,9 +14,10 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "vocabulary/profile_names.h"
+
 namespace {
 
-constexpr const char* SECTION = "Zarvo5";
 constexpr DWORD PROFILE_TEXT_SIZE = 260;
 // How often the clip is checked: short enough that a moved target or a reset clip is caught
 // within a frame or two, long enough to cost nothing.
@@ -58,7 +59,7 @@ std::atomic<bool> clip_in_force{false};
 
 long profile_number(const char* key) {
     char text[PROFILE_TEXT_SIZE] = {};
-    GetProfileStringA(SECTION, key, "0", text, PROFILE_TEXT_SIZE);
+    GetProfileStringA(PROFILE_SECTION, key, "0", text, PROFILE_TEXT_SIZE);
     return std::strtol(text, nullptr, 10);
 }
 
@@ -176,7 +177,7 @@ DWORD WINAPI hook_thread(LPVOID) {
         pump_messages();
         if (keys.exit_key_pressed) {
             keys.exit_key_pressed = false;
-            WriteProfileStringA(SECTION, "EXIT", "1");
+            WriteProfileStringA(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED);
             mask_windows_key();
         }
         keep_clip();
@@ -220,9 +221,9 @@ void view_keeper_start() {
     // "HWND" holds the handle's 32 bits read as signed; window handles fit in 32 bits and widen
     // with their sign, as LongToHandle does.
     keeper.target = reinterpret_cast<HWND>(
-        static_cast<LONG_PTR>(static_cast<LONG>(profile_number("HWND"))));
-    keeper.width = static_cast<LONG>(profile_number("W"));
-    keeper.height = static_cast<LONG>(profile_number("H"));
+        static_cast<LONG_PTR>(static_cast<LONG>(profile_number(KEY_WINDOW))));
+    keeper.width = static_cast<LONG>(profile_number(KEY_WIDTH));
+    keeper.height = static_cast<LONG>(profile_number(KEY_HEIGHT));
     keeper.clipping = keeper.target != nullptr && keeper.width > 0 && keeper.height > 0;
 
     keeper.ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);

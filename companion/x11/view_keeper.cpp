@@ -24,10 +24,10 @@
 #include <thread>
 
 #include "platform/ini/user_profile.h"
+#include "vocabulary/profile_names.h"
 
 namespace {
 
-constexpr const char* SECTION = "Zarvo5";
 // How often the thread looks at the target's place and the pointer between events: a warp by
 // another client and a moved window send this connection nothing, so they are found by looking.
 constexpr int LOOK_INTERVAL_MS = 10;
@@ -46,7 +46,7 @@ struct Rectangle {
 // Returns the decimal value at the start of the profile's text (leading blanks and a sign allowed),
 // 0 when there is none.
 long profile_number(const char* key) {
-    const std::string text = user_profile_read(SECTION, key, "0");
+    const std::string text = user_profile_read(PROFILE_SECTION, key, "0");
     return std::strtol(text.c_str(), nullptr, 10);
 }
 
@@ -151,9 +151,9 @@ bool ViewKeeper::open() {
     }
 
     // The profile's "HWND" is the window id's 32 bits read as signed.
-    target_ = static_cast<Window>(static_cast<std::uint32_t>(profile_number("HWND")));
-    capture_width_ = static_cast<int>(profile_number("W"));
-    capture_height_ = static_cast<int>(profile_number("H"));
+    target_ = static_cast<Window>(static_cast<std::uint32_t>(profile_number(KEY_WINDOW)));
+    capture_width_ = static_cast<int>(profile_number(KEY_WIDTH));
+    capture_height_ = static_cast<int>(profile_number(KEY_HEIGHT));
     confining_ = target_ != 0 && capture_width_ > 0 && capture_height_ > 0;
 
     grab_hotkey();
@@ -219,7 +219,7 @@ void ViewKeeper::run() {
 
 void ViewKeeper::handle_event(XEvent& event) {
     if (event.type == KeyPress && event.xkey.keycode == escape_) {
-        user_profile_write(SECTION, "EXIT", "1");
+        user_profile_write(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED);
         return;
     }
     if (event.type == GenericEvent && event.xcookie.extension == input_opcode_ &&

@@ -8,13 +8,11 @@
 #include <cstring>
 
 #include "shell/command_line.h"
+#include "vocabulary/profile_names.h"
 
 namespace {
 
 constexpr int EXIT_CANNOT_WRITE = 1;
-constexpr const char* SECTION = "Zarvo5";
-constexpr const char* KEY = "EXIT";
-constexpr const char* REQUEST = "1";
 // The profile text buffer of the program that reads the request.
 constexpr DWORD PROFILE_TEXT_SIZE = 260;
 constexpr DWORD REASON_SIZE = 256;
@@ -36,15 +34,15 @@ void describe_error(DWORD error, char* reason) {
 // proof enough: where the profile lands depends on the program's UAC virtualisation state, so the
 // only evidence that a reader of the same profile sees "1" is reading "1".
 bool write_exit_request(char* reason) {
-    if (!WriteProfileStringA(SECTION, KEY, REQUEST)) {
+    if (!WriteProfileStringA(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED)) {
         char error[REASON_SIZE] = {};
         describe_error(GetLastError(), error);
         std::snprintf(reason, REASON_SIZE, "cannot write the user profile: %s", error);
         return false;
     }
     char read_back[PROFILE_TEXT_SIZE] = {};
-    GetProfileStringA(SECTION, KEY, "", read_back, PROFILE_TEXT_SIZE);
-    if (std::strcmp(read_back, REQUEST) != 0) {
+    GetProfileStringA(PROFILE_SECTION, KEY_EXIT, "", read_back, PROFILE_TEXT_SIZE);
+    if (std::strcmp(read_back, EXIT_REQUESTED) != 0) {
         std::snprintf(reason, REASON_SIZE,
                       "the user profile reads EXIT=\"%.64s\" after writing EXIT=1", read_back);
         return false;

@@ -8,6 +8,7 @@
 
 #include "platform/ini/user_profile.h"
 #include "shell/command_line.h"
+#include "vocabulary/profile_names.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ int main(int argc, char** argv) {
     if (answer != COMMAND_LINE_RUN) {
         return answer;
     }
-    if (user_profile_write("Zarvo5", "EXIT", "1")) {
+    if (user_profile_write(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED)) {
         return 0;
     }
     const int reason = errno;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_stretch.h"
 
 // A client-side 32-bit image, presented or filled through MIT-SHM when the server shares memory
@@ -70,14 +71,6 @@ struct PlatformCursorImage {
     std::vector<std::uint32_t> argb;
     bool shared = false;
 };
-
-// --- x11_main.cpp: start-up and errors ---
-
-// Returns the code of the last X error that this thread's connection reported, and clears it.
-int x11_take_error();
-
-// Installs the soft error handler and the display-loss exit on a connection.
-void x11_watch_connection(Display* display);
 
 // --- x11_thread.cpp ---
 

@@ -1,5 +1,6 @@
 // The X11 program's entry: opens the display, checks the extensions the backend stands on, installs
-// the error handlers and runs the system. Display loss ends the process with exit code 1.
+// the error handlers (x11_errors.cpp) and runs the system. Display loss ends the process with exit
+// code 1.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xfixes.h>
@@ -7,11 +8,8 @@
 #include <X11/extensions/Xrender.h>
 #include <X11/extensions/shape.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-
-#include <unistd.h>
 
 #include "platform/x11/x11_internal.h"
 #include "shell/command_line.h"
@@ -32,34 +30,6 @@ constexpr const char USAGE[] =
     "the view ends when that window closes, on Super+Escape, or when zrv5-exit runs.\n"
     "Settings: zrv5.ini beside the program, else ${XDG_CONFIG_HOME:-$HOME/.config}/zrv5/zrv5.ini.\n"
     "More in zrv5(1).\n";
-
-thread_local int last_error = 0;
-std::atomic<bool> display_lost{false};
-
-// Errors are expected and harmless here, so none ends the process: BadWindow and BadDrawable come
-// from a target (or a window beneath the overlay) that vanished between two requests, BadMatch from
-// reading an image of a window that was just unmapped, RenderBadPicture from a cached picture of a
-// destroyed window, BadAccess from a pointer or focus request that another client holds. Each
-// request's caller checks its own result where it matters (x11_take_error).
-int soft_error_handler(Display*, XErrorEvent* error) {
-    last_error = error->error_code;
-    return 0;
-}
-
-// The connection is gone (the server ended or dropped us): nothing more can be drawn or read, so
-// the program ends at once with one line of explanation, whichever thread noticed first.
-[[noreturn]] void end_on_display_loss() {
-    if (!display_lost.exchange(true)) {
-        static const char message[] = "zrv5: lost the connection to the X display\n";
-        const ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
-        (void)written;
-    }
-    _exit(EXIT_NO_DISPLAY);
-}
-
-int io_error_handler(Display*) { end_on_display_loss(); }
-
-void io_error_exit_handler(Display*, void*) { end_on_display_loss(); }
 
 // Opens the display and checks that it has what the backend needs; prints why not and returns
 // false otherwise.
@@ -128,24 +98,12 @@ bool open_display() {
 
 }  // namespace
 
-int x11_take_error() {
-    const int error = last_error;
-    last_error = 0;
-    return error;
-}
-
-void x11_watch_connection(Display* display) {
-    XSetErrorHandler(soft_error_handler);
-    XSetIOErrorHandler(io_error_handler);
-    XSetIOErrorExitHandler(display, io_error_exit_handler, nullptr);
-}
-
 int main(int argc, char** argv) {
     const int answer = run_command_line(argc, argv, "zrv5", USAGE);
     if (answer != COMMAND_LINE_RUN) {
         return answer;
     }
-    // The cursor grab runs on threads of its own, each with its own connection.
+    // The cursor grab runs on threads of its own, which share a connection of their own.
     XInitThreads();
     if (!open_display()) {
         return EXIT_NO_DISPLAY;
@@ -157,5 +115,8 @@ int main(int argc, char** argv) {
     const std::int32_t code = zrv5_main(nullptr, nullptr, SHOW_NORMAL);
     x11_stop_capture();
     XCloseDisplay(x11.display);
+    if (x11_unexpected_errors() > 0) {
+        std::fprintf(stderr, "zrv5: %u unexpected X errors in all\n", x11_unexpected_errors());
+    }
     return x11_monitor_lost() ? EXIT_MONITOR_LOST : code;
 }

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/frame_geometry.h"
-#include "render/pixel.h"
+#include "vocabulary/geometry.h"
+#include "vocabulary/pixel.h"
 
 struct PixelView;
 

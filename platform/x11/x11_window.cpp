@@ -26,6 +26,26 @@ void set_empty_shape(Window window, int kind) {
     XFixesDestroyRegion(x11.display, empty);
 }
 
+// Returns whether the handle is this process's overlay: the only window the seam's window
+// operations act on.
+bool is_overlay(WindowHandle window) {
+    return window.value != 0 && window.value == x11.overlay;
+}
+
+// Returns the point moved from `from`'s coordinates into `to`'s; unchanged when either window is
+// none or the translation fails.
+Point translate(Window from, Window to, Point point) {
+    Display* display = x11_thread_display();
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (display == nullptr || from == 0 || to == 0 ||
+        !XTranslateCoordinates(display, from, to, point.x, point.y, &x, &y, &child)) {
+        return point;
+    }
+    return Point{x, y};
+}
+
 void name_overlay(Window window) {
     static const char name[] = "ZRV5";
     XStoreName(x11.display, window, name);
@@ -79,14 +99,14 @@ WindowHandle platform_create_overlay(InstanceHandle, std::int32_t width, std::in
 }
 
 void platform_show_window(WindowHandle window, std::int32_t) {
-    if (window.value != 0 && window.value == x11.overlay) {
+    if (is_overlay(window)) {
         XMapRaised(x11.display, x11.overlay);
         XFlush(x11.display);
     }
 }
 
 void platform_set_capture(WindowHandle window) {
-    if (window.value == 0 || window.value != x11.overlay) {
+    if (!is_overlay(window)) {
         return;
     }
     x11.capture_wanted = true;
@@ -105,29 +125,11 @@ void platform_release_capture() {
 }
 
 Point platform_client_to_screen(WindowHandle window, Point point) {
-    Display* display = x11_thread_display();
-    int x = 0;
-    int y = 0;
-    Window child = 0;
-    if (display == nullptr || window.value == 0 ||
-        !XTranslateCoordinates(display, static_cast<Window>(window.value), x11.root, point.x,
-                               point.y, &x, &y, &child)) {
-        return point;
-    }
-    return Point{x, y};
+    return translate(static_cast<Window>(window.value), x11.root, point);
 }
 
 Point platform_screen_to_client(WindowHandle window, Point point) {
-    Display* display = x11_thread_display();
-    int x = 0;
-    int y = 0;
-    Window child = 0;
-    if (display == nullptr || window.value == 0 ||
-        !XTranslateCoordinates(display, x11.root, static_cast<Window>(window.value), point.x,
-                               point.y, &x, &y, &child)) {
-        return point;
-    }
-    return Point{x, y};
+    return translate(x11.root, static_cast<Window>(window.value), point);
 }
 
 WindowHandle platform_window_from_point(Point point) {
@@ -187,13 +189,13 @@ bool platform_window_exists(WindowHandle window) {
 
 void platform_keep_on_top(WindowHandle window) {
     // A window that another client maps or raises goes above the overlay; this restores it.
-    if (window.value != 0 && window.value == x11.overlay) {
+    if (is_overlay(window)) {
         XRaiseWindow(x11.display, x11.overlay);
     }
 }
 
 void platform_make_opaque(LayeredAttributesOp, WindowHandle window) {
-    if (window.value == 0 || window.value != x11.overlay) {
+    if (!is_overlay(window)) {
         return;
     }
     // The default bounding shape makes the whole window visible; the input shape stays empty.
@@ -202,7 +204,7 @@ void platform_make_opaque(LayeredAttributesOp, WindowHandle window) {
 }
 
 void platform_destroy_window(WindowHandle window) {
-    if (window.value == 0 || window.value != x11.overlay) {
+    if (!is_overlay(window)) {
         return;
     }
     x11_overlay_destroyed();

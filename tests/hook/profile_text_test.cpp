@@ -5,15 +5,37 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <vector>
+
+#include "support/seeded.h"
+#include "vocabulary/decimal.h"
+#include "vocabulary/int32_math.h"
 
 namespace {
 
-TEST(DecimalText, ShortestSignedDecimal) {
-    EXPECT_EQ(decimal_text(0), "0");
-    EXPECT_EQ(decimal_text(798), "798");
-    EXPECT_EQ(decimal_text(-5), "-5");
-    EXPECT_EQ(decimal_text(std::numeric_limits<std::int32_t>::max()), "2147483647");
-    EXPECT_EQ(decimal_text(std::numeric_limits<std::int32_t>::min()), "-2147483648");
+// What the program writes to the profile, the companion and the exit poll read back: every size
+// and handle comes back as itself through the decimal conversion, in the plain "%d" form (an
+// optional minus, no padding, no plus sign) that any profile reader takes.
+TEST(ProfileNumbers, ReadBackAsWritten) {
+    SeededRandom rng(0x9C0FFEEu);
+    SCOPED_TRACE(rng.trace());
+    std::vector<std::int32_t> values = {0, 1, -1, 798, std::numeric_limits<std::int32_t>::max(),
+                                        std::numeric_limits<std::int32_t>::min()};
+    for (int i = 0; i < 1000; ++i) {
+        values.push_back(as_signed(rng.word()));
+    }
+    for (const std::int32_t value : values) {
+        const std::string text = decimal_text(value);
+        SCOPED_TRACE(text);
+        EXPECT_EQ(decimal_to_int(text.c_str()), value);
+        const std::size_t digits = text[0] == '-' ? 1 : 0;
+        ASSERT_LT(digits, text.size());
+        EXPECT_EQ(text.find_first_not_of("0123456789", digits), std::string::npos);
+        EXPECT_TRUE(text[digits] != '0' || text.size() == digits + 1) << "no leading zero";
+        const std::string handle = handle_text(static_cast<std::uint32_t>(value));
+        EXPECT_EQ(handle, text) << "a handle's 32 bits read as signed";
+    }
 }
 
 TEST(HandleText, LowBitsReadAsSigned) {

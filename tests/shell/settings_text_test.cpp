@@ -7,6 +7,8 @@
 #include <limits>
 #include <string>
 
+#include "vocabulary/decimal.h"
+
 namespace {
 
 constexpr std::int32_t INT32_MAX_VALUE = std::numeric_limits<std::int32_t>::max();

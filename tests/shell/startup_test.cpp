@@ -2,10 +2,10 @@
 // recording test platform.
 #include <gtest/gtest.h>
 
-#include "include/view_state.h"
 #include "render/kernels.h"
 #include "render/upscale_fast.h"
 #include "support/scenario.h"
+#include "vocabulary/view_state.h"
 
 namespace {
 

@@ -6,23 +6,17 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/pixel.h"
-#include "render/surface.h"
+#include "support/guard_words.h"
+#include "vocabulary/pixel.h"
+#include "vocabulary/surface.h"
 
-constexpr std::size_t GUARD_WORDS = 16;
-constexpr Pixel GUARD = 0xDEADBEEF;
 constexpr Pixel UNWRITTEN = 0xA5A5A5A5;  // no kernel returns this from captured pixels
 
 class GuardedSurface {
 public:
     GuardedSurface(std::int32_t width, std::int32_t height)
-        : words_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) +
-                     2 * GUARD_WORDS,
-                 UNWRITTEN) {
-        for (std::size_t i = 0; i < GUARD_WORDS; ++i) {
-            words_[i] = GUARD;
-            words_[words_.size() - 1 - i] = GUARD;
-        }
+        : words_(guarded_words(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                               UNWRITTEN)) {
         surface.pixels = words_.data() + GUARD_WORDS;
         surface.width = width;
         surface.height = height;
@@ -41,14 +35,7 @@ public:
     // The pixels with their guards, for comparing two surfaces whole.
     const std::vector<Pixel>& words() const { return words_; }
 
-    bool guards_intact() const {
-        for (std::size_t i = 0; i < GUARD_WORDS; ++i) {
-            if (words_[i] != GUARD || words_[words_.size() - 1 - i] != GUARD) {
-                return false;
-            }
-        }
-        return true;
-    }
+    bool guards_intact() const { return guard_damage(words_).distance == 0; }
     bool all_unwritten() const {
         for (std::size_t i = GUARD_WORDS; i + GUARD_WORDS < words_.size(); ++i) {
             if (words_[i] != UNWRITTEN) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "support/frame_model.h"
 #include "support/test_platform.h"
 
 // The settings file the test platform's default executable path leads to.
@@ -39,5 +40,5 @@ inline Pixel whole_factor_frame(std::int32_t x, std::int32_t y, std::int32_t sca
     if (ix < 0 || iy < 0 || ix >= scale * W || iy >= scale * H) {
         return 0;
     }
-    return pattern_pixel(ix / scale, iy / scale, salt);
+    return pattern_pixel(stretch_index(ix, scale * W, W), stretch_index(iy, scale * H, H), salt);
 }

@@ -17,6 +17,7 @@
 
 #include "platform/platform.h"
 #include "shell/entry.h"
+#include "support/guard_words.h"
 
 // Thread identifiers: the GUI thread, the first simulated grab thread (each later one counts up)
 // and the default owner of test windows.
@@ -34,8 +35,6 @@ constexpr Pixel CURSOR_CLEAR = 0xFF000000u;
 constexpr Pixel DESKTOP_COLOUR = 0x00204060u;
 
 // Words written before and after every bitmap's pixels; the core must never change them.
-constexpr Pixel GUARD_WORD = 0xA5C3E10Fu;
-constexpr std::int32_t GUARD_WORDS = 16;
 
 // The pixel memory of a fresh bitmap. The seam promises nothing about it, so it is not zero: a
 // surface that the core forgets to clear shows this value.

@@ -202,11 +202,8 @@ PlatformBitmap* TestPlatform::new_bitmap(std::int32_t width, std::int32_t height
     bitmap->height = height;
     bitmap->from_cursor_info = from_cursor_info;
     const auto words = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    const auto guards = static_cast<std::size_t>(GUARD_WORDS);
-    bitmap->storage.assign(guards + words + guards, GUARD_WORD);
-    std::fill_n(bitmap->storage.begin() + static_cast<std::ptrdiff_t>(guards), words,
-                FRESH_BITMAP_WORD);
-    bitmap->pixels = words == 0 ? nullptr : bitmap->storage.data() + guards;
+    bitmap->storage = guarded_words(words, FRESH_BITMAP_WORD);
+    bitmap->pixels = words == 0 ? nullptr : bitmap->storage.data() + GUARD_WORDS;
     known_bitmaps_.insert(bitmap.get());
     bitmaps_.push_back(std::move(bitmap));
     return bitmaps_.back().get();
@@ -238,20 +235,14 @@ std::vector<PlatformBitmap*> TestPlatform::bitmaps() const {
 }
 
 std::string TestPlatform::guard_damage() const {
-    const auto guards = static_cast<std::size_t>(GUARD_WORDS);
     for (const auto& bitmap : bitmaps_) {
-        const std::vector<Pixel>& storage = bitmap->storage;
-        for (std::size_t i = 0; i < storage.size(); ++i) {
-            const bool guard = i < guards || i >= storage.size() - guards;
-            if (guard && storage[i] != GUARD_WORD) {
-                const bool before = i < guards;
-                const std::size_t distance = before ? guards - i : i - (storage.size() - guards) + 1;
-                std::ostringstream text;
-                text << bitmap->label << " (" << bitmap->width << " x " << bitmap->height
-                     << "): word " << distance << (before ? " before" : " after")
-                     << " the pixels was overwritten with 0x" << std::hex << storage[i];
-                return text.str();
-            }
+        const GuardDamage damage = ::guard_damage(bitmap->storage);
+        if (damage.distance != 0) {
+            std::ostringstream text;
+            text << bitmap->label << " (" << bitmap->width << " x " << bitmap->height
+                 << "): word " << damage.distance << (damage.before ? " before" : " after")
+                 << " the pixels was overwritten with 0x" << std::hex << damage.value;
+            return text.str();
         }
     }
     return "";

@@ -10,15 +10,18 @@
 #include <string>
 #include <vector>
 
-#include "include/view_state.h"
 #include "memory_canvas.h"
+#include "support/frame_model.h"
 #include "platform/platform.h"
 #include "render/fractional_frame.h"
 #include "render/frame_geometry.h"
 #include "render/kernels.h"
 #include "render/surface.h"
-#include "render/upscale.h"
+#include "render/upscale_fast.h"
+#include "shell/placement.h"
 #include "view/layout.h"
+#include "vocabulary/modes.h"
+#include "vocabulary/view_state.h"
 
 namespace {
 
@@ -114,8 +117,13 @@ void expect_stretched(const MemoryCanvas& overlay, Rect image, std::int32_t W, s
     EXPECT_EQ(wrong.count, 0) << wrong.report();
 }
 
-// Checks every pixel outside the image: black inside a band, untouched elsewhere.
-void expect_borders(const MemoryCanvas& overlay, Rect image, const BorderBands& bands) {
+// Checks every pixel outside the image: black inside a band of the frame model, untouched
+// elsewhere.
+void expect_borders(const MemoryCanvas& overlay, Rect image, std::int32_t offset_x,
+                    std::int32_t offset_y) {
+    std::vector<bool> in_band(static_cast<std::size_t>(SCREEN_W * SCREEN_H), false);
+    paint_bands(SCREEN_W, SCREEN_H, offset_x, offset_y,
+                [&](int x, int y) { in_band[static_cast<std::size_t>(y * SCREEN_W + x)] = true; });
     Mismatches wrong;
     for (std::int32_t y = 0; y < overlay.height(); ++y) {
         for (std::int32_t x = 0; x < overlay.width(); ++x) {
@@ -123,12 +131,8 @@ void expect_borders(const MemoryCanvas& overlay, Rect image, const BorderBands& 
                 y < image.y + image.height) {
                 continue;
             }
-            bool in_band = false;
-            for (int i = 0; i < bands.count; ++i) {
-                const Rect& b = bands.bands[static_cast<std::size_t>(i)];
-                in_band = in_band || (x >= b.x && x < b.x + b.width && y >= b.y && y < b.y + b.height);
-            }
-            const Pixel expected = in_band ? 0u : UNPAINTED;
+            const Pixel expected =
+                in_band[static_cast<std::size_t>(y * SCREEN_W + x)] ? 0u : UNPAINTED;
             if (overlay.at(x, y) != expected) {
                 wrong.add(x, y, hex(overlay.at(x, y)) + ", expected " + hex(expected));
             }
@@ -138,8 +142,8 @@ void expect_borders(const MemoryCanvas& overlay, Rect image, const BorderBands& 
 }
 
 // Paints the bands as the tick does: after the image, in order, each a black fill.
-BorderBands paint_borders(MemoryCanvas& overlay, const Layout& layout) {
-    const BorderBands bands = border_bands(SCREEN_W, SCREEN_H, layout.offset_x, layout.offset_y);
+BorderBands paint_borders(MemoryCanvas& overlay, std::int32_t offset_x, std::int32_t offset_y) {
+    const BorderBands bands = border_bands(SCREEN_W, SCREEN_H, offset_x, offset_y);
     for (int i = 0; i < bands.count; ++i) {
         platform_fill_black(overlay.context(), bands.bands[static_cast<std::size_t>(i)]);
     }
@@ -167,11 +171,11 @@ TEST_F(FrameDrawing, TypicalRunDoublesTheCaptureBetweenFourBands) {
     const Rect image{60, 45, 1280, 960};
     platform_stretch_copy(overlay.context(), image, screen.context(),
                           Rect{CAPTURE_ORIGIN.x, CAPTURE_ORIGIN.y, 640, 480});
-    const BorderBands bands = paint_borders(overlay, layout);
+    const BorderBands bands = paint_borders(overlay, layout.offset_x, layout.offset_y);
     ASSERT_EQ(bands.count, 4);
 
     expect_stretched(overlay, image, 640, 480);
-    expect_borders(overlay, image, bands);
+    expect_borders(overlay, image, layout.offset_x, layout.offset_y);
     // A whole factor has no ties: each source pixel is exactly a 2 x 2 square.
     EXPECT_EQ(overlay.at(60, 45), pattern(200, 100));
     EXPECT_EQ(overlay.at(61, 46), pattern(200, 100));
@@ -189,11 +193,11 @@ TEST_F(FrameDrawing, AspectFitStretchesAndLeavesOneRowUnpainted) {
     const Rect image{0, 87, 1400, 875};
     platform_stretch_copy(overlay.context(), image, screen.context(),
                           Rect{CAPTURE_ORIGIN.x, CAPTURE_ORIGIN.y, 640, 400});
-    const BorderBands bands = paint_borders(overlay, layout);
+    const BorderBands bands = paint_borders(overlay, layout.offset_x, layout.offset_y);
     ASSERT_EQ(bands.count, 2);
 
     expect_stretched(overlay, image, 640, 400);
-    expect_borders(overlay, image, bands);
+    expect_borders(overlay, image, layout.offset_x, layout.offset_y);
     // Rows 87..961 hold the image, the bottom band starts at 963: row 962 keeps what it had.
     for (std::int32_t x = 0; x < SCREEN_W; x += 97) {
         EXPECT_EQ(overlay.at(x, 962), UNPAINTED) << "column " << x;
@@ -202,66 +206,50 @@ TEST_F(FrameDrawing, AspectFitStretchesAndLeavesOneRowUnpainted) {
     }
 }
 
-// The blended frame goes through real DIB surfaces made by the backend: the capture copy, the
-// portable enlargement on their pixel memory and the copy to the overlay.
+// The blended frame goes through real DIB surfaces made by the backend as the pick places the
+// view, and the upscaler start-up chooses: the capture copy, the enlargement on their pixel memory
+// and the copy to the overlay, equal to the portable reference.
 TEST_F(FrameDrawing, BlendedFrameThroughDibSurfacesEqualsThePortableUpscaler) {
     const std::int32_t W = 800;
     const std::int32_t H = 600;
-    const Layout layout = choose_layout(SCREEN_W, SCREEN_H, W, H, 1, 100);
-    ASSERT_EQ(layout.scale, 3);
-    ASSERT_EQ(layout.offset_x, 100);
-    ASSERT_EQ(layout.offset_y, 75);
-
     view_state = ViewState{};
     ViewState& v = view_state;
+    v.SW = SCREEN_W;
+    v.SH = SCREEN_H;
     v.W = W;
     v.H = H;
-    v.scale = layout.scale;
-    v.stretch = layout.stretch;
-    v.offset_x = layout.offset_x;
-    v.offset_y = layout.offset_y;
-    const KernelSlots kernels = choose_kernels(1);
+    v.stretch = STRETCH_BLENDED;
+    const KernelSlots kernels = choose_kernels(SMOOTHNESS_EXACT_AVERAGE);
     v.blend_pair = kernels.blend_pair;
     v.blend_quad = kernels.blend_quad;
-    create_surface(v.capture_source, overlay.context(), layout.source_w, layout.source_h);
-    create_surface(v.upscale, overlay.context(), layout.upscale_w, layout.upscale_h);
+    v.upscaler = choose_upscaler(SMOOTHNESS_EXACT_AVERAGE);
+    // No overlay window here: the surfaces are made compatible with the screen's context.
+    place_view(WindowHandle{});
+    ASSERT_EQ(v.scale, 3);
+    ASSERT_EQ(v.offset_x, 100);
+    ASSERT_EQ(v.offset_y, 75);
     ASSERT_NE(v.capture_source.pixels, nullptr);
     ASSERT_NE(v.upscale.pixels, nullptr);
 
     fractional_frame(screen.context(), overlay.context(), CAPTURE_ORIGIN);
-    const BorderBands bands = paint_borders(overlay, layout);
+    paint_borders(overlay, v.offset_x, v.offset_y);
 
     // The capture source surface holds the captured rectangle bottom-up.
     EXPECT_EQ(v.capture_source.pixels[0], pattern(200, 100 + H - 1));
     EXPECT_EQ(v.capture_source.pixels[W - 1], pattern(200 + W - 1, 100 + H - 1));
     EXPECT_EQ(v.capture_source.pixels[(H - 1) * W], pattern(200, 100));
 
-    // The same enlargement on plain memory, from the pattern laid out bottom-up.
-    std::vector<Pixel> source(static_cast<std::size_t>(W * H));
-    for (std::int32_t row = 0; row < H; ++row) {
-        for (std::int32_t column = 0; column < W; ++column) {
-            source[static_cast<std::size_t>(row * W + column)] =
-                pattern(CAPTURE_ORIGIN.x + column, CAPTURE_ORIGIN.y + H - 1 - row);
-        }
-    }
+    // The frame model's enlargement of the captured pattern.
     const std::int32_t UW = 3 * W / 2;
     const std::int32_t UH = 3 * H / 2;
-    std::vector<Pixel> expected(static_cast<std::size_t>(UW * UH), 0);
-    Surface plain_source;
-    plain_source.pixels = source.data();
-    plain_source.width = W;
-    plain_source.height = H;
-    Surface plain_upscale;
-    plain_upscale.pixels = expected.data();
-    plain_upscale.width = UW;
-    plain_upscale.height = UH;
-    upscale_blended(plain_source, plain_upscale, W, H, 3, kernels.blend_pair, kernels.blend_quad);
-
+    const CapturePixel capture = [](int x, int y) {
+        return pattern(CAPTURE_ORIGIN.x + x, CAPTURE_ORIGIN.y + y);
+    };
     const Rect image{100, 75, UW, UH};
     Mismatches wrong;
     for (std::int32_t y = 0; y < UH; ++y) {
         for (std::int32_t x = 0; x < UW; ++x) {
-            const Pixel want = expected[static_cast<std::size_t>((UH - 1 - y) * UW + x)];
+            const Pixel want = blended_pixel(capture, 3, x, y, exact_pair, exact_quad);
             const Pixel got = overlay.at(image.x + x, image.y + y);
             if (got != want) {
                 wrong.add(image.x + x, image.y + y, hex(got) + ", expected " + hex(want));
@@ -269,7 +257,7 @@ TEST_F(FrameDrawing, BlendedFrameThroughDibSurfacesEqualsThePortableUpscaler) {
         }
     }
     EXPECT_EQ(wrong.count, 0) << wrong.report();
-    expect_borders(overlay, image, bands);
+    expect_borders(overlay, image, v.offset_x, v.offset_y);
 
     for (Surface* surface : {&v.capture_source, &v.upscale}) {
         DeleteDC(reinterpret_cast<HDC>(surface->context));

@@ -14,6 +14,7 @@
 #include "hook/companion.h"
 #include "platform/platform.h"
 #include "profile_child.h"
+#include "vocabulary/profile_names.h"
 
 namespace {
 

@@ -14,42 +14,6 @@ namespace {
 
 using Frames = EndToEnd;
 
-// The whole-factor layout of a W x H capture on the 1400 x 1050 screen: the largest factor up to 6
-// that fits the width, centred.
-Placement whole_factor_placement(int W, int H) {
-    int scale = 1;
-    for (int k = 2; k <= 6; ++k) {
-        if (k * W <= SCREEN_WIDTH) {
-            scale = k;
-        }
-    }
-    return Placement{(SCREEN_WIDTH - scale * W) / 2, (SCREEN_HEIGHT - scale * H) / 2, scale * W,
-                     scale * H};
-}
-
-// Returns the innermost window at a screen point, as the pick finds it.
-Window innermost_at(Display* display, int x, int y) {
-    Window window = DefaultRootWindow(display);
-    for (;;) {
-        int cx = 0;
-        int cy = 0;
-        Window child = 0;
-        if (!XTranslateCoordinates(display, DefaultRootWindow(display), window, x, y, &cx, &cy,
-                                   &child) ||
-            child == 0) {
-            return window;
-        }
-        window = child;
-    }
-}
-
-void client_size(Display* display, Window window, int* width, int* height) {
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(display, window, &attributes);
-    *width = attributes.width;
-    *height = attributes.height;
-}
-
 // The Overview's typical run: 640x480 doubled at (60, 45) with bands of 60 and 45 pixels. Reading
 // it again over many ticks also shows that the overlay never captures itself: a frame taken from
 // the overlay would show the enlarged picture enlarged once more.
@@ -191,31 +155,55 @@ TEST_F(Frames, ATargetWiderThanTheScreenIsCentredAndCut) {
                   "wide");
 }
 
-// A client we did not write: xlogo's drawing window, magnified from what the screen showed.
+// A client we did not write: xlogo's drawing window, magnified from what the screen showed. Its
+// shell stands at (350, 250) with a 1-pixel border, so the drawing window's 300 x 220 client area
+// starts at (351, 251); a factor of 4 fits the screen's width, which centres 1200 x 880 at
+// (100, 85).
 TEST_F(Frames, AForeignClientIsMagnifiedAsTheScreenShowedIt) {
+    const int x = 351;
+    const int y = 251;
+    const int W = 300;
+    const int H = 220;
+    const auto same_there = [&](const Frame& a, const Frame& b) {
+        for (int row = y; row < y + H; ++row) {
+            for (int column = x; column < x + W; ++column) {
+                if (a.at(column, row) != b.at(column, row)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    // The logo is drawn over the window's background: two colours at least.
+    const auto logo_there = [&](const Frame& a) {
+        for (int row = y; row < y + H; ++row) {
+            for (int column = x; column < x + W; ++column) {
+                if (a.at(column, row) != a.at(x, y)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    const Frame empty = session.read_screen();
     ChildProcess xlogo;
     ASSERT_TRUE(xlogo.start({"/usr/bin/xlogo", "-geometry", "300x220+350+250"},
                             {"DISPLAY=" + session.name()}));
-    Window found = 0;
-    for (long long deadline = steady_ms() + START_MS; steady_ms() < deadline && found == 0;) {
+    // The picture to expect is the one xlogo has finished drawing: the screen there has changed
+    // from the empty screen, shows the logo over the background and reads the same twice in a
+    // row. Its window is named before it is mapped, so finding it by name is not enough.
+    Frame beneath = empty;
+    bool drawn = false;
+    for (long long deadline = steady_ms() + START_MS; steady_ms() < deadline && !drawn;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        found = session.find_window("xlogo");
+        const Frame now = session.read_screen();
+        drawn = !same_there(now, empty) && logo_there(now) && same_there(now, beneath);
+        beneath = now;
     }
-    ASSERT_NE(found, 0u) << xlogo.stderr_text();
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // its first drawing
-    const Window inner = innermost_at(session.display(), 500, 360);
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    session.origin_of(inner, &x, &y);
-    client_size(session.display(), inner, &width, &height);
-    const int W = width / 2 * 2;
-    const int H = height / 2 * 2;
-    const Frame beneath = session.read_screen();
+    ASSERT_TRUE(drawn) << "xlogo did not draw: " << xlogo.stderr_text();
     auto run = start_and_pick(500, 360);
-    const Placement place = whole_factor_placement(W, H);
-    expect_screen(stretched_frame(screen_source(beneath, x, y), W, H, place, place.x, place.y),
+    expect_screen(stretched_frame(screen_source(beneath, x, y), W, H, Placement{100, 85, 1200, 880},
+                                  100, 85),
                   "xlogo");
     xlogo.kill_now();
     EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0);

@@ -202,11 +202,20 @@ TEST_P(RefusedPick, TheErrorBoxClosesAndTheProgramEnds) {
         box = session.find_window("Error");
     }
     ASSERT_NE(box, 0u) << run->process().stderr_text();
+    // The box is named before it is mapped, and takes the focus once mapped: a key or a click
+    // sent before then would go elsewhere.
     XWindowAttributes attributes{};
-    ASSERT_TRUE(XGetWindowAttributes(session.display(), box, &attributes));
+    Window focus = 0;
+    for (long long deadline = steady_ms() + START_MS;
+         steady_ms() < deadline && (attributes.map_state != IsViewable || focus != box);) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_TRUE(XGetWindowAttributes(session.display(), box, &attributes));
+        int revert = 0;
+        XGetInputFocus(session.display(), &focus, &revert);
+    }
     EXPECT_EQ(attributes.map_state, IsViewable);
+    EXPECT_EQ(focus, box);
     EXPECT_TRUE(run->process().running()) << "the box is modal";
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // mapped and focused
 
     const std::string how = GetParam();
     if (how == "click") {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "x11/support/end_to_end.h"
+#include "x11/support/pattern.h"
 
 namespace {
 
@@ -61,12 +62,28 @@ TEST_F(WindowManager, UnderTwmTheClientAreaOfTheFramedTargetIsMagnified) {
     ASSERT_TRUE(XQueryTree(session.display(), target->window, &root, &parent, &children, &count));
     XFree(children);
     ASSERT_NE(parent, root) << "twm did not frame the target";
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the frame's title drawn
-
     int x = 0;
     int y = 0;
     session.origin_of(target->window, &x, &y);
-    const Frame beneath = session.read_screen();
+    // Framing unmaps and maps the target again: the picture to expect is the one it shows once it
+    // has drawn itself again in the frame.
+    const auto shows_target = [&](const Frame& screen) {
+        for (int row = 0; row < 480; ++row) {
+            for (int column = 0; column < 640; ++column) {
+                if (screen.at(x + column, y + row) != target_pixel(0, column, row)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    Frame beneath = session.read_screen();
+    for (long long deadline = steady_ms() + START_MS;
+         steady_ms() < deadline && !shows_target(beneath);) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        beneath = session.read_screen();
+    }
+    ASSERT_TRUE(shows_target(beneath)) << "the framed target did not draw itself";
     auto run = start_and_pick(x + 100, y + 50);
     expect_screen(stretched_frame(screen_source(beneath, x, y), 640, 480,
                                   Placement{60, 45, 1280, 960}, 60, 45),

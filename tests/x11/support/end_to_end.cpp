@@ -1,6 +1,7 @@
 // The end-to-end fixture: targets, runs, and the expected frames computed from the capture.
 #include "x11/support/end_to_end.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "x11/support/pattern.h"
@@ -13,28 +14,12 @@ void TestTarget::command(const std::string& line) {
 
 namespace {
 
-void paint_bands(Frame& frame, int offset_x, int offset_y) {
-    auto fill = [&](int x, int y, int width, int height) {
-        if (width <= 0 || height <= 0) {
-            return;  // a band of negative size is left out
-        }
-        for (int row = std::max(y, 0); row < std::min(y + height, frame.height); ++row) {
-            for (int column = std::max(x, 0); column < std::min(x + width, frame.width); ++column) {
-                frame.set(column, row, 0);
-            }
-        }
-    };
-    if (offset_x != 0) {
-        fill(0, 0, offset_x, frame.height);
-        fill(frame.width - offset_x, 0, offset_x, frame.height);
-    }
-    if (offset_y != 0) {
-        fill(0, 0, frame.width, offset_y);
-        fill(0, frame.height - offset_y, frame.width, offset_y);
-    }
-}
-
 std::uint32_t channel(std::uint32_t p, int shift) { return (p >> shift) & 0xFFu; }
+
+void paint_frame_bands(Frame& frame, int offset_x, int offset_y) {
+    paint_bands(frame.width, frame.height, offset_x, offset_y,
+                [&](int x, int y) { frame.set(x, y, 0); });
+}
 
 }  // namespace
 
@@ -49,84 +34,27 @@ Frame stretched_frame(const CaptureSource& source, int W, int H, Placement image
         for (int dx = 0; dx < image.width; ++dx) {
             const int x = image.x + dx;
             if (x >= 0 && x < SCREEN_WIDTH) {
-                frame.set(x, y,
-                          source(static_cast<int>(static_cast<long long>(dx) * W / image.width),
-                                 static_cast<int>(static_cast<long long>(dy) * H / image.height)));
+                frame.set(x, y, source(stretch_index(dx, image.width, W),
+                                       stretch_index(dy, image.height, H)));
             }
         }
     }
-    paint_bands(frame, offset_x, offset_y);
+    paint_frame_bands(frame, offset_x, offset_y);
     return frame;
 }
 
 Frame blended_frame(const CaptureSource& source, int W, int H, int k, int offset_x, int offset_y,
-                    PairKernel pair, QuadKernel quad) {
+                    PairModel pair, QuadModel quad) {
     Frame frame(SCREEN_WIDTH, SCREEN_HEIGHT, 0);
-    // Blocks of 2 x 2 screen rows and columns; the block tables read the same top-down, and these
-    // kernels do not depend on the order of their arguments.
-    for (int sy = 0; sy < H; sy += 2) {
-        for (int sx = 0; sx < W; sx += 2) {
-            const std::uint32_t tl = source(sx, sy);
-            const std::uint32_t tr = source(sx + 1, sy);
-            const std::uint32_t bl = source(sx, sy + 1);
-            const std::uint32_t br = source(sx + 1, sy + 1);
-            const std::uint32_t block3[3][3] = {
-                {tl, pair(tl, tr), tr},
-                {pair(tl, bl), quad(tl, bl, tr, br), pair(tr, br)},
-                {bl, pair(bl, br), br},
-            };
-            // Which row or column of the 3 x 3 block each of the k fills.
-            const int pick3[3] = {0, 1, 2};
-            const int pick5[5] = {0, 0, 1, 2, 2};
-            const int* pick = k == 3 ? pick3 : pick5;
-            for (int by = 0; by < k; ++by) {
-                for (int bx = 0; bx < k; ++bx) {
-                    const int x = offset_x + sx / 2 * k + bx;
-                    const int y = offset_y + sy / 2 * k + by;
-                    if (x >= 0 && x < SCREEN_WIDTH && y >= 0 && y < SCREEN_HEIGHT) {
-                        frame.set(x, y, block3[pick[by]][pick[bx]]);
-                    }
-                }
-            }
+    const int width = W / 2 * k;
+    const int height = H / 2 * k;
+    for (int y = std::max(offset_y, 0); y < std::min(offset_y + height, SCREEN_HEIGHT); ++y) {
+        for (int x = std::max(offset_x, 0); x < std::min(offset_x + width, SCREEN_WIDTH); ++x) {
+            frame.set(x, y, blended_pixel(source, k, x - offset_x, y - offset_y, pair, quad));
         }
     }
-    paint_bands(frame, offset_x, offset_y);
+    paint_frame_bands(frame, offset_x, offset_y);
     return frame;
-}
-
-std::uint32_t exact_pair(std::uint32_t a, std::uint32_t b) {
-    std::uint32_t out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        out |= ((channel(a, shift) + channel(b, shift)) / 2) << shift;
-    }
-    return out;
-}
-
-std::uint32_t exact_quad(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
-    std::uint32_t out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        out |= ((channel(a, shift) + channel(b, shift) + channel(c, shift) + channel(d, shift)) / 4)
-               << shift;
-    }
-    return out;
-}
-
-std::uint32_t fast_pair(std::uint32_t a, std::uint32_t b) {
-    std::uint32_t out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        out |= (channel(a, shift) / 2 + channel(b, shift) / 2) << shift;
-    }
-    return out;
-}
-
-std::uint32_t fast_quad(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
-    std::uint32_t out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        out |= (channel(a, shift) / 4 + channel(b, shift) / 4 + channel(c, shift) / 4 +
-                channel(d, shift) / 4)
-               << shift;
-    }
-    return out;
 }
 
 void draw_over(Frame& frame, int x, int y, int width, int height,

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/x11/x11_arrow.h"
+#include "support/frame_model.h"
 #include "x11/support/child_process.h"
 #include "x11/support/x_session.h"
 #include "x11/support/zrv5_run.h"
@@ -30,7 +31,7 @@ struct TestTarget {
 };
 
 // The captured pixel at client coordinates (x, y) of the capture rectangle.
-using CaptureSource = std::function<std::uint32_t(int x, int y)>;
+using CaptureSource = CapturePixel;
 
 // A rectangle as the frame places it.
 struct Placement {
@@ -48,16 +49,8 @@ Frame stretched_frame(const CaptureSource& source, int W, int H, Placement image
 
 // Returns the frame of the blended enlargement by k/2 (k = 3 or 5) with the given kernels, placed
 // at the offsets, then the bands.
-using PairKernel = std::uint32_t (*)(std::uint32_t, std::uint32_t);
-using QuadKernel = std::uint32_t (*)(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t);
 Frame blended_frame(const CaptureSource& source, int W, int H, int k, int offset_x, int offset_y,
-                    PairKernel pair, QuadKernel quad);
-
-// Reference kernels written out per channel, independent of the program's word tricks.
-std::uint32_t exact_pair(std::uint32_t a, std::uint32_t b);
-std::uint32_t exact_quad(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d);
-std::uint32_t fast_pair(std::uint32_t a, std::uint32_t b);
-std::uint32_t fast_quad(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d);
+                    PairModel pair, QuadModel quad);
 
 // The embedded standard arrow's pixel at (x, y).
 inline std::uint32_t arrow_pixel(int x, int y) {

@@ -1,4 +1,7 @@
 // One run of the real zrv5 in a folder of its own.
+// GoogleTest comes before the X headers, whose macros clash with its names.
+#include <gtest/gtest.h>
+
 #include "x11/support/zrv5_run.h"
 
 #include <stdlib.h>
@@ -24,6 +27,11 @@ Zrv5Run::Zrv5Run(const Zrv5Setup& setup) : setup_(setup) {
 
 Zrv5Run::~Zrv5Run() {
     process_.kill_now();
+    // Every run, whatever its test checks, must end without an X error outside the expected list.
+    const std::string errors = process_.stderr_text();
+    if (errors.find("unexpected X error") != std::string::npos) {
+        ADD_FAILURE() << "zrv5 reported an unexpected X error:\n" << errors;
+    }
     if (!folder_.empty() && std::getenv("ZRV5_KEEP_RUNS") == nullptr) {
         std::system(("rm -rf '" + folder_ + "'").c_str());
     }

@@ -1,13 +1,13 @@
 // The pick. Runs at most once per process, on the GUI thread.
 // Portable core: no OS header.
-#include "view/pick.h"
+#include "shell/pick.h"
 
 #include "cursor/cursor.h"
 #include "hook/companion.h"
-#include "include/view_state.h"
 #include "platform/platform.h"
+#include "shell/placement.h"
 #include "view/capture_size.h"
-#include "view/placement.h"
+#include "vocabulary/view_state.h"
 
 namespace {
 

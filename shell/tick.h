@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/handles.h"
+#include "vocabulary/handles.h"
 
 // Draws one frame into the overlay — image, black borders, cursor — then polls the exit request;
 // destroys the overlay when the target is gone (without drawing) or the exit request reads 1.

@@ -2,7 +2,7 @@
 // of the blended mode. Portable core: no OS header.
 #pragma once
 
-#include "platform/handles.h"
+#include "vocabulary/handles.h"
 
 // Chooses scale, effective stretch mode, offsets and fit size for the picked W x H and stores them;
 // in the blended mode also creates the two surfaces (through the overlay's drawing context) and

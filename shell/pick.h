@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/handles.h"
+#include "vocabulary/handles.h"
 
 // Handles a left-button release at the packed client point of the overlay. The first one picks the
 // window under it, publishes the view, calls MySetHook, chooses the layout, prepares the cursor,

@@ -1,5 +1,5 @@
 // Narrowing to the signed 32-bit arithmetic of the system: sizes and positions are computed in 64
-// bits where a product could overflow, then brought back here. Portable core: no OS header.
+// bits where a product could overflow, then brought back here. Bottom layer: no OS header.
 #pragma once
 
 #include <cmath>
@@ -31,4 +31,14 @@ inline std::int32_t truncate_int32(double value) {
         return std::numeric_limits<std::int32_t>::max();
     }
     return static_cast<std::int32_t>(value);
+}
+
+// Returns the 32 bits read as two's complement, without the implementation-defined conversion of
+// an out-of-range unsigned value.
+inline std::int32_t as_signed(std::uint32_t bits) {
+    constexpr std::uint32_t sign_bit = 0x80000000u;
+    if ((bits & sign_bit) == 0) {
+        return static_cast<std::int32_t>(bits);
+    }
+    return std::numeric_limits<std::int32_t>::min() + static_cast<std::int32_t>(bits & ~sign_bit);
 }

@@ -1,10 +1,10 @@
 // Applying the layout at the pick. Portable core: no OS header.
-#include "view/placement.h"
+#include "shell/placement.h"
 
-#include "include/view_state.h"
 #include "platform/platform.h"
 #include "render/surface.h"
 #include "view/layout.h"
+#include "vocabulary/view_state.h"
 
 void place_view(WindowHandle overlay) {
     ViewState& v = view_state;

@@ -1,20 +1,17 @@
 // The frame tick. It keeps nothing from one tick to the next: all it needs stands in view_state.
 // Portable core: no OS header.
-#include "render/tick.h"
+#include "shell/tick.h"
 
 #include "cursor/cursor.h"
 #include "cursor/handover.h"
 #include "hook/companion.h"
-#include "include/view_state.h"
 #include "platform/platform.h"
-#include "render/frame_geometry.h"
 #include "render/fractional_frame.h"
+#include "render/frame_geometry.h"
+#include "vocabulary/modes.h"
+#include "vocabulary/view_state.h"
 
 namespace {
-
-constexpr std::int32_t STRETCH_WHOLE = 0;
-constexpr std::int32_t STRETCH_BLENDED = 1;
-constexpr std::int32_t STRETCH_FIT = 2;
 
 // Returns a product of two sizes as the 32-bit value the window system receives.
 std::int32_t times(std::int32_t a, std::int32_t b) {

@@ -1,5 +1,6 @@
 // Opaque handle types the core passes back and forth through the platform seam without looking
 // inside. Each backend gives them meaning; the core only stores, compares and hands them back.
+// Bottom layer: includes nothing else of ours and no OS header.
 #pragma once
 
 #include <cstdint>
@@ -25,3 +26,11 @@ using BitmapHandle = PlatformBitmap*;
 using CursorImage = PlatformCursorImage*;
 // The layered-attributes operation, resolved at start-up; null when the platform lacks it.
 using LayeredAttributesOp = PlatformLayeredOp*;
+
+// The process's instance handles as the entry receives them; opaque to the core.
+struct PlatformInstance;
+using InstanceHandle = PlatformInstance*;
+
+// A thread started through the seam.
+struct PlatformThread;
+using ThreadHandle = PlatformThread*;

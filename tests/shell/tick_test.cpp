@@ -4,10 +4,9 @@
 
 #include <vector>
 
-#include "include/view_state.h"
-#include "render/kernels.h"
-#include "render/upscale.h"
+#include "support/frame_model.h"
 #include "support/scenario.h"
+#include "vocabulary/view_state.h"
 
 namespace {
 
@@ -26,32 +25,17 @@ void run_one_tick(TestPlatform& tp, Rect client, const char* stretch, const char
 }
 
 // Returns the blended enlargement of the W x H pattern as the overlay must show it, top row first,
-// computed from a bottom-up copy of the pattern through the upscaler and the given kernels.
-std::vector<Pixel> blended_reference(std::int32_t W, std::int32_t H, std::int32_t k,
-                                     KernelSlots kernels) {
-    std::vector<Pixel> source(static_cast<std::size_t>(W * H));
-    for (std::int32_t y = 0; y < H; ++y) {
-        for (std::int32_t x = 0; x < W; ++x) {
-            source[static_cast<std::size_t>((H - 1 - y) * W + x)] = pattern_pixel(x, y);
-        }
-    }
+// from the frame model's kernels and blocks.
+std::vector<Pixel> blended_reference(std::int32_t W, std::int32_t H, std::int32_t k, PairModel pair,
+                                     QuadModel quad) {
     const std::int32_t UW = k * W / 2;
     const std::int32_t UH = k * H / 2;
-    std::vector<Pixel> upscaled(static_cast<std::size_t>(UW * UH));
-    Surface from;
-    from.pixels = source.data();
-    from.width = W;
-    from.height = H;
-    Surface to;
-    to.pixels = upscaled.data();
-    to.width = UW;
-    to.height = UH;
-    upscale_blended(from, to, W, H, k, kernels.blend_pair, kernels.blend_quad);
-    std::vector<Pixel> top_down(upscaled.size());
+    const CapturePixel capture = [](int x, int y) { return pattern_pixel(x, y); };
+    std::vector<Pixel> top_down(static_cast<std::size_t>(UW * UH));
     for (std::int32_t y = 0; y < UH; ++y) {
         for (std::int32_t x = 0; x < UW; ++x) {
             top_down[static_cast<std::size_t>(y * UW + x)] =
-                upscaled[static_cast<std::size_t>((UH - 1 - y) * UW + x)];
+                blended_pixel(capture, k, x, y, pair, quad);
         }
     }
     return top_down;
@@ -60,7 +44,7 @@ std::vector<Pixel> blended_reference(std::int32_t W, std::int32_t H, std::int32_
 TEST_F(TickTest, BlendedThreeHalvesFrameIsExact) {
     run_one_tick(tp, Rect{300, 200, 800, 600}, "1", "1");
     EXPECT_EQ(tp.count("set_timer 1 200"), 1);
-    const std::vector<Pixel> expected = blended_reference(800, 600, 3, choose_kernels(1));
+    const std::vector<Pixel> expected = blended_reference(800, 600, 3, exact_pair, exact_quad);
     EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050}, [&](std::int32_t x, std::int32_t y) {
         const std::int32_t ix = x - 100;
         const std::int32_t iy = y - 75;
@@ -77,7 +61,7 @@ TEST_F(TickTest, BlendedThreeHalvesFrameIsExact) {
 
 TEST_F(TickTest, BlendedFiveHalvesFrameFillsTheScreenWithoutBands) {
     run_one_tick(tp, Rect{0, 0, 560, 420}, "1", "0");
-    const std::vector<Pixel> expected = blended_reference(560, 420, 5, choose_kernels(0));
+    const std::vector<Pixel> expected = blended_reference(560, 420, 5, fast_pair, fast_quad);
     EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050}, [&](std::int32_t x, std::int32_t y) {
         return expected[static_cast<std::size_t>(y * 1400 + x)];
     }), "");

@@ -2,8 +2,8 @@
 // typical run from click to exit, and the picks that are refused.
 #include <gtest/gtest.h>
 
-#include "include/view_state.h"
 #include "support/scenario.h"
+#include "vocabulary/view_state.h"
 
 namespace {
 

@@ -1,14 +1,13 @@
 // ViewState: the one process-wide state record, owned by the GUI thread.
-// Portable core: no OS header.
+// Bottom layer: includes nothing else of ours and no OS header.
 #pragma once
 
 #include <cstdint>
 
-#include "platform/handles.h"
-#include "render/pixel.h"
-#include "render/surface.h"
-#include "render/upscale.h"
-#include "render/upscale_fast.h"
+#include "vocabulary/handles.h"
+#include "vocabulary/pixel.h"
+#include "vocabulary/settings.h"
+#include "vocabulary/surface.h"
 
 // The cursor image the tick draws and its hot spot, always from the same grab (or the arrow).
 struct CursorRecord {
@@ -26,10 +25,10 @@ struct ViewState {
     std::int32_t SH = 0;  // screen height
     BlendPairFn blend_pair = nullptr;
     BlendQuadFn blend_quad = nullptr;
-    Upscaler upscaler = upscale_blended;  // chosen with the slots
-    std::int32_t timer_period = 100;  // the `time` setting; doubled in the blended mode
-    std::int32_t mouse_trs = 3;       // cursor mode
-    std::int32_t stretch = 0;         // the setting, then the effective mode chosen by the layout
+    Upscaler upscaler = nullptr;                 // chosen with the slots
+    std::int32_t timer_period = DEFAULT_TIME;    // the `time` setting; doubled in the blended mode
+    std::int32_t mouse_trs = DEFAULT_MOUSE_TRS;  // cursor mode
+    std::int32_t stretch = DEFAULT_STRETCH;  // the setting, then the effective mode of the layout
 
     // The pick.
     bool pick_armed = true;

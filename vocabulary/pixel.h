@@ -1,5 +1,5 @@
 // The pixel word and the blend-kernel slot types shared by the upscaler, the kernels and ViewState.
-// Portable core: no OS header.
+// Bottom layer: includes nothing else of ours and no OS header.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Fails on any include of ours that goes against the layers, one line per offending include.
+#
+#   shell/                       entry, dispatch, the pick's flow, the tick's flow
+#   view/ render/ cursor/ hook/  each uses the layers below, never one another
+#   platform/platform.h          the seam
+#   vocabulary/                  the records and names everyone shares; includes nothing else of ours
+#
+# Beside them: each backend (platform/x11/, platform/win32/) implements the seam; its main file
+# answers the command line and starts the shell's entry, and zrv5-exit's main answers the same
+# command line; platform/ini/ is the backends' file reader; each companion implements
+# hook/mouse_hook.h. Tests, benchmarks and tools may include anything.
+#
+# Usage: tools/check-layers.sh [tree]   (default: the tree this script belongs to)
+set -uo pipefail
+root="${1:-$(dirname "${BASH_SOURCE[0]}")/..}"
+cd "$root" || exit 2
+
+core_below='vocabulary/ platform/platform.h'
+
+# Prints the include prefixes a file may use, beside those of its own folder.
+allowed_for() {
+    case "$1" in
+    vocabulary/*) echo '' ;;
+    platform/platform.h) echo 'vocabulary/' ;;
+    view/* | render/* | cursor/* | hook/*) echo "$core_below" ;;
+    shell/*) echo "$core_below view/ render/ cursor/ hook/" ;;
+    platform/ini/*) echo 'vocabulary/' ;;
+    platform/x11/x11_main.cpp | platform/win32/win32_main.cpp)
+        echo "$core_below platform/ini/ shell/entry.h shell/command_line.h" ;;
+    platform/x11/x11_exit.cpp | platform/win32/win32_exit.cpp)
+        echo "$core_below platform/ini/ shell/command_line.h" ;;
+    platform/x11/* | platform/win32/*) echo "$core_below platform/ini/" ;;
+    companion/*) echo 'vocabulary/ hook/mouse_hook.h platform/ini/' ;;
+    *) echo 'NONE' ;;
+    esac
+}
+
+status=0
+checked=0
+while IFS= read -r file; do
+    allowed=$(allowed_for "$file")
+    if [ "$allowed" = NONE ]; then
+        echo "$file: a product folder the layer check does not know"
+        status=1
+        continue
+    fi
+    own="$(dirname "$file")/"
+    checked=$((checked + 1))
+    while IFS= read -r line; do
+        number=${line%%:*}
+        [[ "$line" =~ \"([^\"]*)\" ]] && included=${BASH_REMATCH[1]}
+        ok=0
+        # Its own folder's files, but not those of a folder inside it.
+        rest=${included#"$own"}
+        if [ "$rest" != "$included" ] && [ "${rest#*/}" = "$rest" ]; then ok=1; fi
+        for prefix in $allowed; do
+            case "$included" in "$prefix"*) ok=1 ;; esac
+        done
+        if [ "$ok" -eq 0 ]; then
+            echo "$file:$number: includes \"$included\", against the layers"
+            status=1
+        fi
+    done < <(grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file")
+done < <(find vocabulary shell view render cursor hook platform companion -type f \
+             \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort)
+
+if [ "$checked" -eq 0 ]; then
+    echo "no product files found under $(pwd)"
+    exit 2
+fi
+[ "$status" -eq 0 ] && echo "layers: $checked files, every include goes downward"
+exit "$status"
