@@ -47,6 +47,11 @@ constexpr ExpectedError EXPECTED_ERRORS[] = {
     {"RenderCreatePicture", "BadWindow", "the window was destroyed by its owner"},
     {"RenderComposite", "RenderBadPicture", "the picture's window was destroyed"},
     {"RenderFreePicture", "RenderBadPicture", "the picture's window was destroyed"},
+    // The capture follows each composed window's damage; the window can go before its damage
+    // object is made, and the server frees that object with the window before we do.
+    {"XDamageCreate", "BadDrawable", "the window was destroyed by its owner"},
+    {"XDamageCreate", "BadWindow", "the window was destroyed by its owner"},
+    {"XDamageDestroy", "BadDamage", "the server freed it with its destroyed window"},
     // A server on another machine cannot attach our shared memory; the image then goes plain.
     {"X_ShmAttach", "BadAccess", "the server does not share memory with this program"},
     // The hotkey, a passive grab, may already belong to another client.
