@@ -9,6 +9,9 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <string>
+
+#include "hook/published_size.h"
 
 namespace {
 
@@ -35,11 +38,13 @@ struct Keeper {
 
 Keeper keeper;
 
-long profile_number(const char* key) {
+std::string profile_text(const char* key) {
     char text[PROFILE_TEXT_SIZE] = {};
     GetProfileStringA(SECTION, key, "0", text, PROFILE_TEXT_SIZE);
-    return std::strtol(text, nullptr, 10);
+    return text;
 }
+
+long profile_number(const char* key) { return std::strtol(profile_text(key).c_str(), nullptr, 10); }
 
 // Returns the rectangle on the screen, false when the target is gone.
 bool capture_rectangle(RECT* rectangle) {
@@ -120,8 +125,8 @@ void view_keeper_start() {
     // with their sign, as LongToHandle does.
     keeper.target = reinterpret_cast<HWND>(
         static_cast<LONG_PTR>(static_cast<LONG>(profile_number("HWND"))));
-    keeper.width = static_cast<LONG>(profile_number("W"));
-    keeper.height = static_cast<LONG>(profile_number("H"));
+    keeper.width = published_size(profile_text("W").c_str(), GetSystemMetrics(SM_CXSCREEN));
+    keeper.height = published_size(profile_text("H").c_str(), GetSystemMetrics(SM_CYSCREEN));
     keeper.clipping = keeper.target != nullptr && keeper.width > 0 && keeper.height > 0;
     keep_clip();
     keeper.timer = SetTimer(nullptr, 0, LOOK_INTERVAL_MS, on_timer);
