@@ -1,7 +1,7 @@
 # Top-level jobs. `make test` is what CI runs; every job installs what is missing first.
 JOBS ?= 2
 
-.PHONY: all deps build test test-linux test-asan test-core32 test-win32 bench clean
+.PHONY: all deps build test test-linux test-asan test-core32 test-win32 bench clean fuzz
 
 all: build
 
@@ -28,6 +28,10 @@ test-core32: deps
 
 test-win32: deps
 	bash tools/run-tests.sh win32
+
+# Each fuzz harness for a few minutes (FUZZ_SECONDS, 180 by default); `make test` runs each for 10 s.
+fuzz: deps
+	bash tools/fuzz.sh
 
 bench: build
 	./build/linux/bench/zrv5_bench
