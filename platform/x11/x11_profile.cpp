@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -72,6 +73,31 @@ Unwritten unwritten;
 std::atomic<bool> every_write_succeeded{true};
 std::atomic<bool> exit_asked{false};
 int last_read_error = 0;  // the read failure said last, so that each is said once
+// When a write last gave up waiting for another program's lock. The pick's four writes come in a
+// row: once one has waited its 2 s in vain, the others within that time fail at once, so that the
+// pick is held up 2 s at most rather than 8.
+std::chrono::steady_clock::time_point lock_refused_at;
+bool lock_refused = false;
+constexpr std::chrono::seconds LOCK_REFUSAL_LASTS{2};
+
+bool write_or_give_up(const char* section, const char* key, const char* value,
+                      std::string* failure) {
+    const auto now = std::chrono::steady_clock::now();
+    if (lock_refused && now - lock_refused_at < LOCK_REFUSAL_LASTS) {
+        *failure = "cannot write " + user_profile_path() + ": " + ini_failure_reason(EWOULDBLOCK);
+        return false;
+    }
+    lock_refused = false;
+    if (user_profile_write(section, key, value)) {
+        return true;
+    }
+    if (errno == EWOULDBLOCK) {
+        lock_refused = true;
+        lock_refused_at = std::chrono::steady_clock::now();
+    }
+    *failure = user_profile_write_failure();
+    return false;
+}
 
 void remember_unwritten(const char* section, const char* key, const char* value) {
     for (UnwrittenValue& kept : unwritten.values) {
@@ -140,10 +166,11 @@ std::string platform_read_setting(const std::string& path, const char* section, 
 }
 
 void platform_write_profile(const char* section, const char* key, const char* value) {
-    if (user_profile_write(section, key, value)) {
+    std::string failure;
+    if (write_or_give_up(section, key, value, &failure)) {
         return;
     }
-    std::fprintf(stderr, "zrv5: %s\n", user_profile_write_failure().c_str());
+    std::fprintf(stderr, "zrv5: %s\n", failure.c_str());
     every_write_succeeded = false;
     remember_unwritten(section, key, value);
 }

@@ -209,6 +209,34 @@ TEST_F(Files, AHeldLockEndsTheExitProgramsWaitWithAReason) {
     std::system(("rm -rf '" + config + "'").c_str());
 }
 
+// Another program keeps the profile's lock through the pick, and the profile holds an older view's
+// EXIT=1: the pick gives up on its writes, saying so, and the view runs on. Once the lock is free,
+// zrv5-exit's request is read as usual and ends it.
+TEST_F(Files, AViewPickedWhileTheLockIsHeldRunsAndStillEnds) {
+    auto target = start_target(640, 480, TARGET_X, TARGET_Y);
+    Zrv5Run run;
+    ASSERT_EQ(mkdir((run.folder() + "/config").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(run.profile_folder().c_str(), 0700), 0);
+    std::ofstream(run.profile_path()) << "[Zarvo5]\nEXIT=1\n";
+    const int fd = open(run.profile_path().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    ASSERT_TRUE(run.start(session));
+    ASSERT_TRUE(session.wait_for_pick_ready(START_MS)) << run.process().stderr_text();
+    session.click(TARGET_X + 100, TARGET_Y + 50);
+    expect_screen(typical_frame(), "picked");
+    target->command("picture 1");
+    expect_screen(typical_frame(1), "ticking");
+    const std::string line = "zrv5: cannot write " + run.profile_path() +
+                             ": another program holds the profile (its lock stayed taken for 2 s)\n";
+    EXPECT_EQ(run.process().stderr_text(), line + line + line + line);
+    close(fd);
+    std::string error_text;
+    EXPECT_EQ(run_exit_program({"XDG_CONFIG_HOME=" + run.folder() + "/config"}, &error_text), 0)
+        << error_text;
+    EXPECT_EQ(run.process().wait_exit(EXIT_MS), 0);
+}
+
 // A negative `time` would start a timer of about 24.8 days; the view still ends at an exit request.
 TEST_F(Files, ANegativeTimeStillEndsAtAnExitRequest) {
     auto target = start_target(640, 480, TARGET_X, TARGET_Y);
