@@ -106,8 +106,10 @@ bool write_all(int fd, const std::string& text) {
 }
 
 // Opens the file for an update without following a symbolic link at `path` (ELOOP) and without
-// blocking on a FIFO; creates it, only when nothing is there, with `new_file_mode`.
-int open_for_update(const std::string& path, unsigned new_file_mode) {
+// blocking on a FIFO; creates it, only when nothing is there, with `new_file_mode`. Gives up with
+// EWOULDBLOCK when others keep creating and removing it past `deadline`.
+int open_for_update(const std::string& path, unsigned new_file_mode,
+                    std::chrono::steady_clock::time_point deadline) {
     constexpr int FLAGS = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     for (;;) {
         const int fd = open(path.c_str(), FLAGS);
@@ -122,6 +124,10 @@ int open_for_update(const std::string& path, unsigned new_file_mode) {
             return created;
         }
         // Another writer created it meanwhile (or a link appeared): open what is there now.
+        if (std::chrono::steady_clock::now() >= deadline) {
+            errno = EWOULDBLOCK;
+            return -1;
+        }
     }
 }
 
@@ -153,7 +159,7 @@ bool lock_until(int fd, std::chrono::steady_clock::time_point deadline) {
 int open_locked(const std::string& path, unsigned new_file_mode) {
     const auto deadline = std::chrono::steady_clock::now() + LOCK_WAIT;
     for (;;) {
-        FileDescriptor fd(open_for_update(path, new_file_mode));
+        FileDescriptor fd(open_for_update(path, new_file_mode, deadline));
         if (fd.get() < 0 || !is_readable_size(fd.get()) || !lock_until(fd.get(), deadline)) {
             return -1;
         }

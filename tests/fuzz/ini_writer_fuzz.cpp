@@ -56,7 +56,16 @@ std::vector<std::string_view> lines_of(std::string_view text) {
 
 // Checks that `after` is `before` with one line changed, or up to three lines added in one place.
 // A last line without a line break gets one, "\n" or "\r\n" as the text uses: its bytes stay.
+// A leading byte-order mark is no part of a line: it stays first, before whatever comes first.
 void check_other_lines_kept(std::string_view before, std::string_view after) {
+    constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+    if (before.substr(0, BYTE_ORDER_MARK.size()) == BYTE_ORDER_MARK) {
+        if (after.substr(0, BYTE_ORDER_MARK.size()) != BYTE_ORDER_MARK) {
+            std::abort();
+        }
+        before.remove_prefix(BYTE_ORDER_MARK.size());
+        after.remove_prefix(BYTE_ORDER_MARK.size());
+    }
     const std::vector<std::string_view> old_lines = lines_of(before);
     const std::vector<std::string_view> new_lines = lines_of(after);
     const bool open_end = !before.empty() && before.back() != '\n';
