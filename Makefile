@@ -29,7 +29,7 @@ test-core32: deps
 test-win32: deps
 	bash tools/run-tests.sh win32
 
-# Each fuzz harness for a few minutes (FUZZ_SECONDS, 180 by default); `make test` runs each for 10 s.
+# Each fuzz harness for minutes (FUZZ_SECONDS, 180 by default); `make test` runs each for 10 s.
 fuzz: deps
 	bash tools/fuzz.sh
 

@@ -3,8 +3,9 @@
 // barriers stop relative motion at the rectangle's sides; absolute devices and warps pass barriers,
 // so every raw motion, and a regular look between them, brings a pointer found outside back in. A
 // passive grab of Super+Escape on the root writes "EXIT" = "1" to the shared profile, which ends the
-// view at the next tick (or, when the profile cannot be written, asks the program directly). All of it hangs on a connection of the companion's own: when the process
-// ends without MyEndHook, the server drops the barriers and the grab with the connection.
+// view at the next tick (or, when the profile cannot be written, asks the program directly). All
+// of it hangs on a connection of the companion's own: when the process ends without MyEndHook, the
+// server drops the barriers and the grab with the connection.
 #include "companion/x11/view_keeper.h"
 
 #include <X11/Xlib.h>

@@ -67,8 +67,8 @@ bool is_readable_size(int fd) {
     return true;
 }
 
-// Reads the whole file into `text`, refusing (EFBIG) a file that has grown past INI_FILE_LIMIT since
-// it was measured.
+// Reads the whole file into `text`, refusing (EFBIG) a file that has grown past INI_FILE_LIMIT
+// since it was measured.
 bool read_all(int fd, std::string* text) {
     char buffer[4096];
     for (;;) {
@@ -146,8 +146,8 @@ bool lock_until(int fd, std::chrono::steady_clock::time_point deadline) {
             errno = EWOULDBLOCK;
             return false;
         }
-        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause,
-                                                                                  deadline - now));
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
         pause = std::min(pause * 2, LOCK_RETRY_MAX);
     }
 }

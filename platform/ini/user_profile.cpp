@@ -39,7 +39,8 @@ void make_folders(const std::string& path) {
 }
 
 // Returns why the folder may not hold the profile, or "" when it may: it must belong to the user
-// writing and be writable by nobody else, so that no one else can put a file or a link in its place.
+// writing and be writable by nobody else, so that no one else can put a file or a link in its
+// place.
 std::string folder_refusal(const std::string& folder) {
     struct stat info {};
     if (stat(folder.c_str(), &info) != 0) {

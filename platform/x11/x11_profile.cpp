@@ -1,5 +1,6 @@
 // The settings file and the shared profile on Linux. Both use the initialisation-file format; the
-// shared profile is ${XDG_CONFIG_HOME:-$HOME/.config}/zrv5/profile.ini (platform/ini/user_profile.h).
+// shared profile is ${XDG_CONFIG_HOME:-$HOME/.config}/zrv5/profile.ini
+// (platform/ini/user_profile.h).
 //
 // A profile write that fails is said on standard error, and its value is kept in memory in place
 // of the file's for as long as the file stays the one seen at the failure: so an "EXIT" = "1" left

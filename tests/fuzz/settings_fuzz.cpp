@@ -1,5 +1,6 @@
 // Fuzzing the settings text: a settings file's text read as start-up reads it (the four keys, each
-// converted from decimal), the conversion of any text, and the settings path of any executable path.
+// converted from decimal), the conversion of any text, and the settings path of any executable
+// path.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

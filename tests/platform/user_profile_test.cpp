@@ -124,8 +124,8 @@ TEST_F(UserProfileTest, AFolderOthersMayWriteOrOwnIsRefused) {
         GTEST_SKIP() << "only root can give the folder away";
     }
     EXPECT_FALSE(user_profile_write("Zarvo5", "EXIT", "1"));
-    EXPECT_EQ(user_profile_write_failure(),
-              "cannot write " + path_ + ": its folder " + folder_ + " does not belong to this user");
+    EXPECT_EQ(user_profile_write_failure(), "cannot write " + path_ + ": its folder " + folder_ +
+                                                " does not belong to this user");
     EXPECT_EQ(user_profile_read("Zarvo5", "EXIT", "?"), "0");
 }
 

@@ -227,8 +227,9 @@ TEST_F(Files, AViewPickedWhileTheLockIsHeldRunsAndStillEnds) {
     expect_screen(typical_frame(), "picked");
     target->command("picture 1");
     expect_screen(typical_frame(1), "ticking");
-    const std::string line = "zrv5: cannot write " + run.profile_path() +
-                             ": another program holds the profile (its lock stayed taken for 2 s)\n";
+    const std::string line =
+        "zrv5: cannot write " + run.profile_path() +
+        ": another program holds the profile (its lock stayed taken for 2 s)\n";
     EXPECT_EQ(run.process().stderr_text(), line + line + line + line);
     close(fd);
     std::string error_text;
