@@ -4,7 +4,7 @@ JOBS ?= 2
 # Where `make install` puts the Linux program.
 PREFIX ?= /usr/local
 
-.PHONY: all deps build test test-linux test-asan test-core32 test-win32 bench clean
+.PHONY: all deps build test test-linux test-asan test-core32 test-win32 bench clean fuzz
 
 all: build
 
@@ -37,6 +37,11 @@ test-core32:
 test-win32:
 	bash tools/install-deps.sh test
 	bash tools/run-tests.sh win32
+
+# Each fuzz harness for minutes (FUZZ_SECONDS, 180 by default); `make test` runs each for 10 s.
+fuzz:
+	bash tools/install-deps.sh test
+	bash tools/fuzz.sh
 
 bench:
 	bash tools/install-deps.sh bench

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "shell/placement.h"
 #include "view/capture_size.h"
+#include "view/layout.h"
 #include "vocabulary/view_state.h"
 
 namespace {
@@ -56,6 +57,6 @@ std::intptr_t pick_target(WindowHandle overlay, std::intptr_t packed_point) {
     if (v.layered_attributes != nullptr) {
         platform_make_opaque(v.layered_attributes, overlay);
     }
-    platform_set_timer(overlay, FRAME_TIMER_ID, v.timer_period);
+    platform_set_timer(overlay, FRAME_TIMER_ID, frame_timer_period(v.timer_period));
     return 0;
 }

@@ -31,6 +31,8 @@ allowed_for() {
     platform/x11/x11_exit.cpp | platform/win32/win32_exit.cpp)
         echo "$core_below platform/ini/ shell/command_line.h" ;;
     platform/x11/* | platform/win32/*) echo "$core_below platform/ini/" ;;
+    # The X11 companion may also call back the two functions the X11 program exports.
+    companion/x11/*) echo 'vocabulary/ hook/mouse_hook.h platform/ini/ platform/x11/x11_profile_link.h' ;;
     companion/*) echo 'vocabulary/ hook/mouse_hook.h platform/ini/' ;;
     *) echo 'NONE' ;;
     esac

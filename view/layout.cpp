@@ -121,3 +121,10 @@ Layout choose_layout(std::int32_t SW, std::int32_t SH, std::int32_t W, std::int3
     }
     return layout;
 }
+
+std::int32_t frame_timer_period(std::int32_t timer_period) {
+    if (timer_period < 0 || timer_period > FRAME_PERIOD_LIMIT_MS) {
+        return FRAME_PERIOD_LIMIT_MS;
+    }
+    return timer_period;
+}

@@ -25,3 +25,12 @@ struct Layout {
 // scale 1, offsets 0 and nothing else (the period unchanged).
 Layout choose_layout(std::int32_t SW, std::int32_t SH, std::int32_t W, std::int32_t H,
                      std::int32_t stretch, std::int32_t timer_period);
+
+// The longest period the frame timer runs with. Each tick looks whether the view must end (the
+// target closed, an exit request), so whatever `time` says, the view ends within this time.
+constexpr std::int32_t FRAME_PERIOD_LIMIT_MS = 1000;
+
+// Returns the period the frame timer is started with: the timer period itself from 0 to
+// FRAME_PERIOD_LIMIT_MS (the platform's floor applies below 10), FRAME_PERIOD_LIMIT_MS for a longer
+// or a negative one.
+std::int32_t frame_timer_period(std::int32_t timer_period);

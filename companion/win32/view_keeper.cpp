@@ -13,6 +13,9 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <string>
+
+#include "vocabulary/published_size.h"
 
 #include "vocabulary/profile_names.h"
 
@@ -57,11 +60,13 @@ KeyWatch keys;
 // Whether a clip of ours may be in force; read at process end, when the hook thread is gone.
 std::atomic<bool> clip_in_force{false};
 
-long profile_number(const char* key) {
+std::string profile_text(const char* key) {
     char text[PROFILE_TEXT_SIZE] = {};
     GetProfileStringA(PROFILE_SECTION, key, "0", text, PROFILE_TEXT_SIZE);
-    return std::strtol(text, nullptr, 10);
+    return text;
 }
+
+long profile_number(const char* key) { return std::strtol(profile_text(key).c_str(), nullptr, 10); }
 
 HMODULE this_module() {
     HMODULE self = nullptr;
@@ -222,8 +227,8 @@ void view_keeper_start() {
     // with their sign, as LongToHandle does.
     keeper.target = reinterpret_cast<HWND>(
         static_cast<LONG_PTR>(static_cast<LONG>(profile_number(KEY_WINDOW))));
-    keeper.width = static_cast<LONG>(profile_number(KEY_WIDTH));
-    keeper.height = static_cast<LONG>(profile_number(KEY_HEIGHT));
+    keeper.width = published_size(profile_text(KEY_WIDTH).c_str(), GetSystemMetrics(SM_CXSCREEN));
+    keeper.height = published_size(profile_text(KEY_HEIGHT).c_str(), GetSystemMetrics(SM_CYSCREEN));
     keeper.clipping = keeper.target != nullptr && keeper.width > 0 && keeper.height > 0;
 
     keeper.ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -3,8 +3,9 @@
 // barriers stop relative motion at the rectangle's sides; absolute devices and warps pass barriers,
 // so every raw motion, and a regular look between them, brings a pointer found outside back in. A
 // passive grab of Super+Escape on the root writes "EXIT" = "1" to the shared profile, which ends the
-// view at the next tick. All of it hangs on a connection of the companion's own: when the process
-// ends without MyEndHook, the server drops the barriers and the grab with the connection.
+// view at the next tick (or, when the profile cannot be written, asks the program directly). All
+// of it hangs on a connection of the companion's own: when the process ends without MyEndHook, the
+// server drops the barriers and the grab with the connection.
 #include "companion/x11/view_keeper.h"
 
 #include <X11/Xlib.h>
@@ -18,13 +19,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <system_error>
 #include <thread>
 
+#include "vocabulary/published_size.h"
 #include "platform/ini/user_profile.h"
 #include "vocabulary/profile_names.h"
+#include "platform/x11/x11_profile_link.h"
 
 namespace {
 
@@ -152,9 +156,14 @@ bool ViewKeeper::open() {
 
     // The profile's "HWND" is the window id's 32 bits read as signed.
     target_ = static_cast<Window>(static_cast<std::uint32_t>(profile_number(KEY_WINDOW)));
-    capture_width_ = static_cast<int>(profile_number(KEY_WIDTH));
-    capture_height_ = static_cast<int>(profile_number(KEY_HEIGHT));
-    confining_ = target_ != 0 && capture_width_ > 0 && capture_height_ > 0;
+    // The size is the screen's at most, and confines nothing when it is not a size at all. After a
+    // failed write the profile may name an older view's window: the pointer is then left free.
+    capture_width_ =
+        published_size(user_profile_read(PROFILE_SECTION, KEY_WIDTH, "0").c_str(), screen_width_);
+    capture_height_ =
+        published_size(user_profile_read(PROFILE_SECTION, KEY_HEIGHT, "0").c_str(), screen_height_);
+    const bool published = zrv5_profile_is_current == nullptr || zrv5_profile_is_current();
+    confining_ = published && target_ != 0 && capture_width_ > 0 && capture_height_ > 0;
 
     grab_hotkey();
     follow_target();
@@ -219,7 +228,13 @@ void ViewKeeper::run() {
 
 void ViewKeeper::handle_event(XEvent& event) {
     if (event.type == KeyPress && event.xkey.keycode == escape_) {
-        user_profile_write(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED);
+        // When the profile cannot carry the request, the program is asked directly.
+        if (!user_profile_write(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED)) {
+            std::fprintf(stderr, "zrv5: %s\n", user_profile_write_failure().c_str());
+            if (zrv5_request_exit != nullptr) {
+                zrv5_request_exit();
+            }
+        }
         return;
     }
     if (event.type == GenericEvent && event.xcookie.extension == input_opcode_ &&
@@ -299,8 +314,12 @@ void ViewKeeper::bring_pointer_back() {
         return;
     }
     const Rectangle& r = rectangle_;
-    const int inside_x = std::clamp(x, r.x, r.x + r.width - 1);
-    const int inside_y = std::clamp(y, r.y, r.y + r.height - 1);
+    // X coordinates are 16-bit and the size at most the screen's, so these sums cannot overflow;
+    // they are still taken in 64 bits, as every sum with a published size is.
+    const auto inside_x = static_cast<int>(
+        std::clamp<std::int64_t>(x, r.x, std::int64_t{r.x} + r.width - 1));
+    const auto inside_y = static_cast<int>(
+        std::clamp<std::int64_t>(y, r.y, std::int64_t{r.y} + r.height - 1));
     if (inside_x != x || inside_y != y) {
         XWarpPointer(display_, None, root_, 0, 0, 0, 0, inside_x, inside_y);
     }

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace {
 
@@ -85,14 +84,12 @@ Line scan_line(std::string_view text, std::size_t start) {
     return line;
 }
 
-std::vector<Line> scan(std::string_view text) {
-    std::vector<Line> lines;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        lines.push_back(scan_line(text, at));
-        at = lines.back().next;
-    }
-    return lines;
+// A UTF-8 byte-order mark that some editors put before the first line; it is kept but not read.
+constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
+// Where the first line begins: after a leading byte-order mark.
+std::size_t first_line(std::string_view text) {
+    return text.substr(0, BYTE_ORDER_MARK.size()) == BYTE_ORDER_MARK ? BYTE_ORDER_MARK.size() : 0;
 }
 
 // Returns the value with a matching pair of enclosing quotes removed.
@@ -108,27 +105,35 @@ bool is_blank_line(std::string_view text, const Line& line) {
     return trim(text.substr(line.start, line.end - line.start)).empty();
 }
 
-constexpr std::size_t NONE = static_cast<std::size_t>(-1);
-
-// Where a key lives, or would go, in the scanned lines.
+// Where a key lives, or would go, found in one pass over the lines without keeping them, so that
+// the memory needed does not grow with the number of lines.
 struct Place {
-    std::size_t key_line = NONE;      // the key's first occurrence in a matching section
-    std::size_t section_line = NONE;  // the header of the section's first occurrence
-    std::size_t insert_after = NONE;  // the last key line (or the header) of that occurrence
+    bool has_key = false;      // the key's first occurrence in a matching section
+    Line key_line;
+    bool has_section = false;  // the section occurs
+    Line insert_after;         // the last key line (or the header) of its first occurrence
+    bool has_lines = false;
+    Line last_line;            // the text's last line
 };
 
-Place locate(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
+// Scans the text for the key. With `first_match_only`, stops at the key's first occurrence, which
+// is all a lookup needs; otherwise reads to the end for the place an update needs.
+Place locate(std::string_view text, std::string_view section, std::string_view key,
+             bool first_match_only) {
     Place place;
     bool in_section = false;
     bool in_first_occurrence = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const Line& line = lines[i];
+    for (std::size_t at = first_line(text); at < text.size();) {
+        const Line line = scan_line(text, at);
+        at = line.next;
+        place.has_lines = true;
+        place.last_line = line;
         if (line.kind == LineKind::header) {
             in_section = same_name(line.name, section);
-            in_first_occurrence = in_section && place.section_line == NONE;
+            in_first_occurrence = in_section && !place.has_section;
             if (in_first_occurrence) {
-                place.section_line = i;
-                place.insert_after = i;
+                place.has_section = true;
+                place.insert_after = line;
             }
             continue;
         }
@@ -136,10 +141,14 @@ Place locate(const std::vector<Line>& lines, std::string_view section, std::stri
             continue;
         }
         if (in_first_occurrence) {
-            place.insert_after = i;
+            place.insert_after = line;
         }
-        if (place.key_line == NONE && same_name(line.name, key)) {
-            place.key_line = i;
+        if (!place.has_key && same_name(line.name, key)) {
+            place.has_key = true;
+            place.key_line = line;
+            if (first_match_only) {
+                return place;
+            }
         }
     }
     return place;
@@ -149,12 +158,11 @@ Place locate(const std::vector<Line>& lines, std::string_view section, std::stri
 
 bool ini_find(std::string_view text, std::string_view section, std::string_view key,
               std::string* value) {
-    const std::vector<Line> lines = scan(text);
-    const Place place = locate(lines, section, key);
-    if (place.key_line == NONE) {
+    const Place place = locate(text, section, key, true);
+    if (!place.has_key) {
         return false;
     }
-    const std::string_view found = unquote(lines[place.key_line].value);
+    const std::string_view found = unquote(place.key_line.value);
     value->assign(found.substr(0, INI_VALUE_LIMIT));
     return true;
 }
@@ -166,14 +174,13 @@ std::string ini_set(std::string_view text, std::string_view section, std::string
         value = value.substr(0, line_break);
     }
     const std::string_view eol = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
-    const std::vector<Line> lines = scan(text);
-    const Place place = locate(lines, section, key);
+    const Place place = locate(text, section, key, false);
 
     std::string result;
     result.reserve(text.size() + key.size() + value.size() + section.size() + 8);
-    if (place.key_line != NONE) {
+    if (place.has_key) {
         // Keep the line's indentation and the key as it was written; only the value changes.
-        const Line& line = lines[place.key_line];
+        const Line& line = place.key_line;
         const auto key_start = static_cast<std::size_t>(line.name.data() - text.data());
         result.append(text.substr(0, key_start));
         result.append(line.name);
@@ -182,8 +189,8 @@ std::string ini_set(std::string_view text, std::string_view section, std::string
         result.append(text.substr(line.end));
         return result;
     }
-    if (place.section_line != NONE) {
-        const Line& after = lines[place.insert_after];
+    if (place.has_section) {
+        const Line& after = place.insert_after;
         result.append(text.substr(0, after.next));
         if (after.next == text.size() && text.back() != '\n') {  // no final line break
             result.append(eol);
@@ -196,10 +203,10 @@ std::string ini_set(std::string_view text, std::string_view section, std::string
         return result;
     }
     result.append(text);
-    if (!result.empty() && result.back() != '\n') {
+    if (place.has_lines && result.back() != '\n') {
         result.append(eol);
     }
-    if (!lines.empty() && !is_blank_line(text, lines.back())) {
+    if (place.has_lines && !is_blank_line(text, place.last_line)) {
         result.append(eol);  // a blank line before the new section
     }
     result.push_back('[');

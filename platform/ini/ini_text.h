@@ -4,7 +4,9 @@
 // The format: "[section]" header lines, then "key=value" lines. Section and key names match without
 // regard to ASCII case; names and values are trimmed of blanks; a value enclosed in a matching pair
 // of quotes loses them; the first occurrence of a key wins, also across repeated sections; lines
-// that are neither headers nor key lines (comments, junk) are kept and never matched.
+// that are neither headers nor key lines (comments, junk) are kept and never matched. A UTF-8
+// byte-order mark before the first line is skipped by the reader and kept by the update. Both scan
+// the text line by line in memory that does not grow with it; a lookup stops at the first match.
 #pragma once
 
 #include <cstddef>

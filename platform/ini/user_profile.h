@@ -5,6 +5,11 @@
 
 #include <string>
 
+// Returns the folder of the per-user configuration: $XDG_CONFIG_HOME, else $HOME/.config, else the
+// home folder of the password database plus "/.config". A variable that is not an absolute path is
+// ignored, as the base-directory rules say.
+std::string config_home();
+
 // Returns the path of the shared profile.
 std::string user_profile_path();
 
@@ -13,9 +18,16 @@ std::string user_profile_path();
 std::string user_config_folder();
 
 // Sets `key` in `section` of the shared profile, creating the folder (mode 0700) and the file (mode
-// 0600) when missing, under the file's lock and without touching any other line. Returns false when
-// it cannot be written; errno then says why.
+// 0600) when missing, under the file's lock and without touching any other line. Refuses, as ssh
+// does for its folder, a profile folder that is not the user's own or that group or others may
+// write. Returns false when it cannot be written; errno then says why, and
+// user_profile_write_failure() says it in words.
 bool user_profile_write(const char* section, const char* key, const char* value);
 
-// Returns the value of `key` in `section` of the shared profile, or `default_text` when missing.
-std::string user_profile_read(const char* section, const char* key, const char* default_text);
+// Returns "cannot write <path>: <reason>" for the calling thread's last failed user_profile_write.
+std::string user_profile_write_failure();
+
+// Returns the value of `key` in `section` of the shared profile, or `default_text` when missing or
+// unreadable; with `error`, as ini_read_file.
+std::string user_profile_read(const char* section, const char* key, const char* default_text,
+                              int* error = nullptr);

@@ -1,9 +1,8 @@
 // zrv5-exit: asks a running zrv5 to end its view by writing "EXIT" = "1" into section "Zarvo5" of
 // the shared profile, which the program reads at every tick. Prints nothing on success; prints one
-// line and exits with 1 when the profile cannot be written. Needs no display.
-#include <cerrno>
+// line with the path and the reason and exits with 1 when the profile cannot be written (also when
+// another program holds its lock for 2 s). Needs no display.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "platform/ini/user_profile.h"
@@ -30,8 +29,6 @@ int main(int argc, char** argv) {
     if (user_profile_write(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED)) {
         return 0;
     }
-    const int reason = errno;
-    std::fprintf(stderr, "zrv5-exit: cannot write %s: %s\n", user_profile_path().c_str(),
-                 reason != 0 ? std::strerror(reason) : "unknown error");
+    std::fprintf(stderr, "zrv5-exit: %s\n", user_profile_write_failure().c_str());
     return EXIT_CANNOT_WRITE;
 }

@@ -1,15 +1,148 @@
 // The settings file and the shared profile on Linux. Both use the initialisation-file format; the
-// shared profile is ${XDG_CONFIG_HOME:-$HOME/.config}/zrv5/profile.ini (platform/ini/user_profile.h).
-// The settings file is the one beside the program, else zrv5.ini in that same folder.
-#include <cerrno>
-#include <climits>
-#include <string>
-
+// shared profile is ${XDG_CONFIG_HOME:-$HOME/.config}/zrv5/profile.ini
+// (platform/ini/user_profile.h). The settings file is the one beside the program, else zrv5.ini in
+// that same folder.
+//
+// A profile write that fails is said on standard error, and its value is kept in memory in place
+// of the file's for as long as the file stays the one seen at the failure: so an "EXIT" = "1" left
+// by an older view never ends this one, while a later write by anyone (zrv5-exit, say) is read as
+// usual. The companion learns of the failure (x11_profile_link.h) and then confines nothing.
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "vocabulary/profile_names.h"
 #include "platform/ini/ini_file.h"
 #include "platform/ini/user_profile.h"
 #include "platform/platform.h"
+#include "platform/x11/x11_profile_link.h"
+
+namespace {
+
+// What identifies one version of a file: every successful update renames a new file into place.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    bool operator==(const FileStamp& other) const {
+        return exists == other.exists && device == other.device && inode == other.inode &&
+               size == other.size && modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec &&
+               changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+FileStamp stamp_of(const std::string& path) {
+    FileStamp stamp;
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0) {
+        stamp.exists = true;
+        stamp.device = info.st_dev;
+        stamp.inode = info.st_ino;
+        stamp.size = info.st_size;
+        stamp.modified = info.st_mtim;
+        stamp.changed = info.st_ctim;
+    }
+    return stamp;
+}
+
+struct UnwrittenValue {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+// The values this process could not write, and the file they stand in for. Used on the GUI thread
+// only.
+struct Unwritten {
+    std::vector<UnwrittenValue> values;
+    FileStamp file;
+};
+
+Unwritten unwritten;
+std::atomic<bool> every_write_succeeded{true};
+std::atomic<bool> exit_asked{false};
+int last_read_error = 0;  // the read failure said last, so that each is said once
+// When a write last gave up waiting for another program's lock. The pick's four writes come in a
+// row: once one has waited its 2 s in vain, the others within that time fail at once, so that the
+// pick is held up 2 s at most rather than 8.
+std::chrono::steady_clock::time_point lock_refused_at;
+bool lock_refused = false;
+constexpr std::chrono::seconds LOCK_REFUSAL_LASTS{2};
+
+bool write_or_give_up(const char* section, const char* key, const char* value,
+                      std::string* failure) {
+    const auto now = std::chrono::steady_clock::now();
+    if (lock_refused && now - lock_refused_at < LOCK_REFUSAL_LASTS) {
+        *failure = "cannot write " + user_profile_path() + ": " + ini_failure_reason(EWOULDBLOCK);
+        return false;
+    }
+    lock_refused = false;
+    if (user_profile_write(section, key, value)) {
+        return true;
+    }
+    if (errno == EWOULDBLOCK) {
+        lock_refused = true;
+        lock_refused_at = std::chrono::steady_clock::now();
+    }
+    *failure = user_profile_write_failure();
+    return false;
+}
+
+void remember_unwritten(const char* section, const char* key, const char* value) {
+    for (UnwrittenValue& kept : unwritten.values) {
+        if (kept.section == section && kept.key == key) {
+            kept.value = value;
+            unwritten.file = stamp_of(user_profile_path());
+            return;
+        }
+    }
+    unwritten.values.push_back(UnwrittenValue{section, key, value});
+    unwritten.file = stamp_of(user_profile_path());
+}
+
+// Finds the value this process failed to write, while the file is still the one it failed on.
+const UnwrittenValue* find_unwritten(const char* section, const char* key) {
+    if (unwritten.values.empty()) {
+        return nullptr;
+    }
+    if (!(stamp_of(user_profile_path()) == unwritten.file)) {
+        unwritten.values.clear();  // written since: the file is right again
+        return nullptr;
+    }
+    for (const UnwrittenValue& kept : unwritten.values) {
+        if (kept.section == section && kept.key == key) {
+            return &kept;
+        }
+    }
+    return nullptr;
+}
+
+bool is_exit_key(const char* section, const char* key) {
+    return std::strcmp(section, PROFILE_SECTION) == 0 && std::strcmp(key, KEY_EXIT) == 0;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) bool zrv5_profile_is_current(void) {
+    return every_write_succeeded;
+}
+
+extern "C" __attribute__((visibility("default"))) void zrv5_request_exit(void) {
+    exit_asked = true;
+}
 
 namespace {
 
@@ -36,13 +169,42 @@ std::string platform_executable_path() {
 
 std::string platform_read_setting(const std::string& path, const char* section, const char* key,
                                   const char* default_text) {
-    return ini_read_file(settings_file_to_read(path), section, key, default_text);
+    const std::string file = settings_file_to_read(path);
+    int error = 0;
+    std::string text = ini_read_file(file, section, key, default_text, &error);
+    // The four keys are read in a row: one line for the file, not one per key.
+    static std::string said;
+    if (error != 0 && said != file) {
+        said = file;
+        std::fprintf(stderr, "zrv5: cannot read %s: %s; the defaults apply\n", file.c_str(),
+                     ini_failure_reason(error).c_str());
+    }
+    return text;
 }
 
 void platform_write_profile(const char* section, const char* key, const char* value) {
-    user_profile_write(section, key, value);
+    std::string failure;
+    if (write_or_give_up(section, key, value, &failure)) {
+        return;
+    }
+    std::fprintf(stderr, "zrv5: %s\n", failure.c_str());
+    every_write_succeeded = false;
+    remember_unwritten(section, key, value);
 }
 
 std::string platform_read_profile(const char* section, const char* key, const char* default_text) {
-    return user_profile_read(section, key, default_text);
+    if (exit_asked && is_exit_key(section, key)) {
+        return "1";
+    }
+    if (const UnwrittenValue* kept = find_unwritten(section, key)) {
+        return kept->value;
+    }
+    int error = 0;
+    std::string text = user_profile_read(section, key, default_text, &error);
+    if (error != 0 && error != last_read_error) {
+        std::fprintf(stderr, "zrv5: cannot read %s: %s\n", user_profile_path().c_str(),
+                     ini_failure_reason(error).c_str());
+    }
+    last_read_error = error;
+    return text;
 }

@@ -1,5 +1,6 @@
 // Tests of the shared profile's texts: numbers, window handles and the exit request.
 #include "hook/profile_text.h"
+#include "vocabulary/published_size.h"
 
 #include <gtest/gtest.h>
 
@@ -68,6 +69,29 @@ TEST(ExitRequested, OnlyTheValueOneAsks) {
         EXPECT_EQ(exit_requested(c.text), c.asks);
     }
     EXPECT_FALSE(exit_requested(nullptr));
+}
+
+// What a companion reads back as "W" or "H": clamped to the screen; nothing to confine to when the
+// value is not positive or does not fit in 32 bits.
+TEST(PublishedSize, ClampedToTheScreenAndNothingWhenItDoesNotFit) {
+    struct SizeCase {
+        const char* text;
+        std::int64_t screen;
+        std::int32_t size;
+    };
+    const SizeCase cases[] = {
+        {"640", 1400, 640},          {" +640x", 1400, 640},        {"1400", 1400, 1400},
+        {"1401", 1400, 1400},        {"2147483647", 1400, 1400},   {"2147483648", 1400, 0},
+        {"99999999999999999999", 1400, 0},                          {"0", 1400, 0},
+        {"-640", 1400, 0},           {"-2147483648", 1400, 0},     {"", 1400, 0},
+        {"abc", 1400, 0},            {"640", 0, 0},                {"640", -1, 0},
+        {"640", 8589934592, 640},
+    };
+    for (const SizeCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "'" << c.text << "' on " << c.screen);
+        EXPECT_EQ(published_size(c.text, c.screen), c.size);
+    }
+    EXPECT_EQ(published_size(nullptr, 1400), 0);
 }
 
 }  // namespace

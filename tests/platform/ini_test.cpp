@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -58,6 +61,9 @@ TEST(IniFind, LookupRules) {
         {"CRLF", "[s]\r\nk=6\r\n", "s", "k", true, "6"},
         {"empty text", "", "s", "k", false, ""},
         {"empty key ignored", "[s]\n=7\n", "s", "", false, ""},
+        {"byte-order mark skipped", "\xEF\xBB\xBF[Zarvo5]\ntime=50\n", "Zarvo5", "time", true,
+         "50"},
+        {"byte-order mark only at the start", "[t]\n\xEF\xBB\xBF[s]\nk=1\n", "s", "k", false, ""},
     };
     for (const FindCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -119,6 +125,9 @@ TEST(IniSet, KeepsEveryOtherLine) {
          "[s]\na=1\n[s]\nk=new\n"},
         {"only the first duplicate", "[s]\nk=1\nk=2\n", "s", "k", "3", "[s]\nk=3\nk=2\n"},
         {"line break in the value cut", "[s]\n", "s", "k", "1\n[evil]\nx=2", "[s]\nk=1\n"},
+        {"byte-order mark kept", "\xEF\xBB\xBF[s]\nk=1\n", "s", "k", "2",
+         "\xEF\xBB\xBF[s]\nk=2\n"},
+        {"byte-order mark alone", "\xEF\xBB\xBF", "s", "k", "2", "\xEF\xBB\xBF[s]\nk=2\n"},
     };
     for (const SetCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -228,17 +237,130 @@ TEST_F(IniFileTest, FirstWriteCreatesTheFileWithItsModeAndNoTemporaryStays) {
     EXPECT_EQ(folder_entries(), std::vector<std::string>{"profile.ini"});
 }
 
-TEST_F(IniFileTest, UpdateKeepsJunkLinesTheModeAndALink) {
-    const std::string real = folder_ + "/real.ini";
-    put(real, "# kept\r\n[Zarvo5]\r\nEXIT=1\r\n??\r\n");
-    chmod(real.c_str(), 0640);
-    ASSERT_EQ(symlink("real.ini", path_.c_str()), 0);
+TEST_F(IniFileTest, UpdateKeepsJunkLinesAndTheMode) {
+    put(path_, "# kept\r\n[Zarvo5]\r\nEXIT=1\r\n??\r\n");
+    chmod(path_.c_str(), 0640);
     ASSERT_TRUE(ini_write_file(path_, "Zarvo5", "EXIT", "0", 0600));
-    EXPECT_EQ(contents(real), "# kept\r\n[Zarvo5]\r\nEXIT=0\r\n??\r\n");
-    EXPECT_EQ(mode_of(real), 0640u);
-    struct stat info {};
-    ASSERT_EQ(lstat(path_.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(contents(path_), "# kept\r\n[Zarvo5]\r\nEXIT=0\r\n??\r\n");
+    EXPECT_EQ(mode_of(path_), 0640u);
+}
+
+// A link at the path is never written through, whether it names a file, a missing file or a
+// device, and nothing is created at its target; reading through a link stays allowed.
+TEST_F(IniFileTest, AnUpdateRefusesALinkAndLeavesItsTargetAlone) {
+    const std::string other = folder_ + "/other.conf";
+    put(other, "# someone else's\n");
+    struct Case {
+        const char* name;
+        std::string target;
+    };
+    const Case cases[] = {{"to a file", other},
+                          {"dangling", folder_ + "/missing.conf"},
+                          {"to a device", "/dev/null"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        unlink(path_.c_str());
+        ASSERT_EQ(symlink(c.target.c_str(), path_.c_str()), 0);
+        errno = 0;
+        EXPECT_FALSE(ini_write_file(path_, "Zarvo5", "EXIT", "1", 0600));
+        EXPECT_EQ(errno, ELOOP);
+        struct stat info {};
+        ASSERT_EQ(lstat(path_.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISLNK(info.st_mode));
+    }
+    EXPECT_EQ(contents(other), "# someone else's\n");
+    EXPECT_EQ(access((folder_ + "/missing.conf").c_str(), F_OK), -1);
+    unlink(path_.c_str());
+    ASSERT_EQ(symlink("other.conf", path_.c_str()), 0);
+    put(other, "[Zarvo5]\ntime=40\n");
+    EXPECT_EQ(ini_read_file(path_, "Zarvo5", "time", "100"), "40");
+}
+
+// A FIFO, a device (also behind a link) and a folder are refused at once, for reading and for
+// writing, without waiting for a writer or reading without end. A hang here shows as the test's
+// time-out.
+TEST_F(IniFileTest, OnlyRegularFilesAreReadOrUpdated) {
+    const std::string fifo = folder_ + "/fifo.ini";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = folder_ + "/zero.ini";
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    for (const std::string& path : {fifo, zero, folder_, std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        int error = 0;
+        EXPECT_EQ(ini_read_file(path, "Zarvo5", "time", "100", &error), "100");
+        EXPECT_NE(error, 0);
+        EXPECT_FALSE(ini_failure_reason(error).empty());
+    }
+    EXPECT_FALSE(ini_write_file(fifo, "Zarvo5", "EXIT", "1", 0600));
+    EXPECT_FALSE(ini_write_file(folder_, "Zarvo5", "EXIT", "1", 0600));
+    int error = -1;
+    EXPECT_EQ(ini_read_file(folder_ + "/absent.ini", "Zarvo5", "time", "100", &error), "100");
+    EXPECT_EQ(error, 0) << "a missing file is no failure";
+}
+
+// Past 1 MiB a file is unreadable and not updated; at 1 MiB it is both.
+TEST_F(IniFileTest, FilesPastOneMebibyteAreRefused) {
+    std::string text = "[Zarvo5]\ntime=40\n";
+    text.resize(INI_FILE_LIMIT, '\n');
+    put(path_, text);
+    EXPECT_EQ(ini_read_file(path_, "Zarvo5", "time", "100"), "40");
+    text.push_back('\n');
+    put(path_, text);
+    int error = 0;
+    EXPECT_EQ(ini_read_file(path_, "Zarvo5", "time", "100", &error), "100");
+    EXPECT_EQ(error, EFBIG);
+    errno = 0;
+    EXPECT_FALSE(ini_write_file(path_, "Zarvo5", "EXIT", "1", 0600));
+    EXPECT_EQ(errno, EFBIG);
+    EXPECT_EQ(contents(path_).size(), INI_FILE_LIMIT + 1);
+}
+
+// Another process holds the lock throughout: the update gives up (after 2 s) with EWOULDBLOCK and
+// a reason that names another program, and the file is unchanged.
+TEST_F(IniFileTest, ALockHeldElsewhereEndsTheWaitWithAReason) {
+    put(path_, "[Zarvo5]\nEXIT=0\n");
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = open(path_.c_str(), O_RDONLY);
+        char byte = 1;
+        if (fd < 0 || flock(fd, LOCK_EX) != 0 || write(ready[1], &byte, 1) != 1) {
+            _exit(1);
+        }
+        _exit(read(release[0], &byte, 1) == 1 ? 0 : 1);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    errno = 0;
+    EXPECT_FALSE(ini_write_file(path_, "Zarvo5", "EXIT", "1", 0600));
+    EXPECT_EQ(errno, EWOULDBLOCK);
+    EXPECT_NE(ini_failure_reason(EWOULDBLOCK).find("another program holds"), std::string::npos);
+    EXPECT_EQ(write(release[1], &byte, 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(holder, &status, 0), holder);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(contents(path_), "[Zarvo5]\nEXIT=0\n");
+    EXPECT_TRUE(ini_write_file(path_, "Zarvo5", "EXIT", "1", 0600)) << "free again";
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) {
+        close(fd);
+    }
+}
+
+// Every successful update leaves a new file, also when the text is unchanged, so that a reader who
+// remembers the file can tell that someone wrote.
+TEST_F(IniFileTest, AnUnchangedUpdateStillLeavesANewFile) {
+    ASSERT_TRUE(ini_write_file(path_, "Zarvo5", "EXIT", "1", 0600));
+    struct stat before {};
+    ASSERT_EQ(stat(path_.c_str(), &before), 0);
+    ASSERT_TRUE(ini_write_file(path_, "Zarvo5", "EXIT", "1", 0600));
+    struct stat after {};
+    ASSERT_EQ(stat(path_.c_str(), &after), 0);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_EQ(contents(path_), "[Zarvo5]\nEXIT=1\n");
 }
 
 TEST_F(IniFileTest, MissingFolderFails) {

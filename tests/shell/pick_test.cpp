@@ -146,4 +146,31 @@ TEST_F(PickTest, BlendedLayoutCreatesSurfacesAfterTheHookAndDoublesThePeriod) {
     EXPECT_EQ(view_state.offset_y, 75);
 }
 
+// A negative `time`, or one doubled past a second by the blend, starts the frame timer at 1000 ms,
+// so that a closed target or an exit request is still noticed.
+struct PeriodCase {
+    const char* time;
+    const char* stretch;
+    const char* timer;
+};
+
+class FrameTimerPeriod : public SystemTest, public ::testing::WithParamInterface<PeriodCase> {};
+
+TEST_P(FrameTimerPeriod, StartsAtMostASecondApart) {
+    set_setting(tp, "time", GetParam().time);
+    set_setting(tp, "stretch", GetParam().stretch);
+    add_patterned_target(tp, Rect{0, 0, 800, 600});
+    tp.queue_click(Point{400, 300});
+    tp.queue_quit(0);
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.count(GetParam().timer), 1) << tp.log_text();
+}
+
+INSTANTIATE_TEST_SUITE_P(ByTime, FrameTimerPeriod,
+                         ::testing::Values(PeriodCase{"-1", "0", "set_timer 1 1000"},
+                                           PeriodCase{"99999999999", "0", "set_timer 1 1000"},
+                                           PeriodCase{"1000", "0", "set_timer 1 1000"},
+                                           PeriodCase{"600", "1", "set_timer 1 1000"},
+                                           PeriodCase{"400", "1", "set_timer 1 800"}));
+
 }  // namespace

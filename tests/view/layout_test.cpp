@@ -121,6 +121,23 @@ TEST(Layout, BlendedPeriodDoublingSaturates) {
     }
 }
 
+// Periods up to 1000 ms are handed over as they are (the platform's floor applies below 10); a
+// longer or negative one runs at 1000 ms, so that each tick's look for the view's end comes.
+TEST(Layout, TheFrameTimerRunsAtMostASecondApart) {
+    struct PeriodCase {
+        std::int32_t in, out;
+    };
+    const PeriodCase cases[] = {
+        {100, 100},  {0, 0},         {1, 1},         {9, 9},
+        {1000, 1000}, {1001, 1000},  {-1, 1000},     {INT32_MAX_VALUE, 1000},
+        {INT32_MIN_VALUE, 1000},
+    };
+    for (const PeriodCase& c : cases) {
+        SCOPED_TRACE(c.in);
+        EXPECT_EQ(frame_timer_period(c.in), c.out);
+    }
+}
+
 TEST(Layout, HugeSizesStayWithinRange) {
     // 6 x W and the offsets' products pass 2^31 here; the choice must still be the exact one.
     const std::int32_t W = 1 << 29;

@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -282,6 +283,51 @@ TEST_F(Companion, ExitProgramThatCannotWriteSaysWhyAndChangesNothing) {
         chmod((locked + "/zrv5").c_str(), 0700);
     }
     std::system(("rm -rf '" + home + "'").c_str());
+}
+
+// The pick cannot publish (the profile folder belongs to another user), and the profile still holds
+// an older view's "EXIT" = "1" and the "HWND", "W" and "H" of another window. The view runs on, the
+// pointer is fenced into no window, every failed write is said, and Super+Escape, which cannot be
+// written either, still ends the view.
+TEST_F(Companion, AFailedPublicationIsNeverActedOnStale) {
+    auto other = start_target(300, 200, 900, 700, 1, "other window");
+    auto target = start_target(TARGET_WIDTH, TARGET_HEIGHT, TARGET_X, TARGET_Y);
+    Zrv5Setup setup;
+    setup.working_companion = true;
+    Zrv5Run run(setup);
+    ASSERT_EQ(mkdir((run.folder() + "/config").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(run.profile_folder().c_str(), 0755), 0);
+    const std::string stale = "[Zarvo5]\nHWND=" +
+                              std::to_string(static_cast<std::int32_t>(other->window)) +
+                              "\nW=300\nH=200\nEXIT=1\n";
+    std::ofstream(run.profile_path()) << stale;
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    if (chown(run.profile_folder().c_str(), nobody->pw_uid, nobody->pw_gid) != 0) {
+        // Not root: a folder this user may not write stops the writes as well.
+        ASSERT_EQ(chmod(run.profile_folder().c_str(), 0555), 0);
+    }
+    ASSERT_TRUE(run.start(session));
+    ASSERT_TRUE(session.wait_for_pick_ready(START_MS)) << run.process().stderr_text();
+    session.click(TARGET_X + 100, TARGET_Y + 50);
+    const Placement typical{60, 45, 1280, 960};
+    expect_screen(stretched_frame(target_source(0), TARGET_WIDTH, TARGET_HEIGHT, typical, 60, 45),
+                  "picked");
+    target->command("picture 1");
+    expect_screen(stretched_frame(target_source(1), TARGET_WIDTH, TARGET_HEIGHT, typical, 60, 45),
+                  "ticking");
+    EXPECT_TRUE(pointer_is_free()) << "the pointer is kept by a stale window";
+
+    const std::string said = run.process().stderr_text();
+    EXPECT_EQ(said.rfind("zrv5: cannot write " + run.profile_path() + ": ", 0), 0u) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 4) << said;
+    press_hotkey();
+    EXPECT_EQ(run.process().wait_exit(EXIT_MS), 0);
+    const std::string said_at_end = run.process().stderr_text();
+    EXPECT_EQ(std::count(said_at_end.begin(), said_at_end.end(), '\n'), 5)
+        << "the hotkey's failed write is said too: " << said_at_end;
+    EXPECT_EQ(run.profile_text(), stale);
+    EXPECT_TRUE(other->process.running());
 }
 
 }  // namespace
