@@ -7,9 +7,10 @@
 #include <string>
 
 #include "hook/profile_text.h"
-#include "vocabulary/published_size.h"
 #include "platform/ini/ini_text.h"
 #include "shell/settings_text.h"
+#include "vocabulary/decimal.h"
+#include "vocabulary/published_size.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include "platform/ini/ini_text.h"
 #include "shell/settings_text.h"
+#include "vocabulary/decimal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
