@@ -26,32 +26,42 @@ std::string win_ini_path() {
     return std::string(folder) + "\\win.ini";
 }
 
-std::string win_ini_text() {
-    std::ifstream file(win_ini_path().c_str(), std::ios::binary);
+// Reads the whole of a file, or nothing when it is not there.
+std::string file_text(const std::string& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
     std::stringstream all;
     all << file.rdbuf();
     return all.str();
 }
 
+std::string win_ini_text() { return file_text(win_ini_path()); }
+
 // Runs zrv5-exit.exe (beside zrv5.exe) with `arguments` and returns its exit code, or -1 when it
-// did not end; what it wrote to its standard error goes to `error_output`.
+// did not end; what it wrote to its standard error and output goes to `error_output` and
+// `standard_output`. Both handles are given: a program whose output cannot be written fails.
 std::int64_t run_exit_program(const std::string& arguments = "",
-                              std::string* error_output = nullptr) {
+                              std::string* error_output = nullptr,
+                              std::string* standard_output = nullptr) {
     std::string program = e2e_paths().program;
     program = program.substr(0, program.find_last_of('\\') + 1) + "zrv5-exit.exe";
     const std::string error_path = e2e_paths().work + "\\zrv5-exit.err";
+    const std::string output_path = e2e_paths().work + "\\zrv5-exit.out";
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE error_file = CreateFileA(error_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE output_file = CreateFileA(output_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                     &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     std::string command = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdError = error_file;
+    startup.hStdOutput = output_file;
     PROCESS_INFORMATION process{};
     const BOOL started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0,
                                         nullptr, nullptr, &startup, &process);
     CloseHandle(error_file);
+    CloseHandle(output_file);
     if (!started) {
         return -1;
     }
@@ -64,10 +74,10 @@ std::int64_t run_exit_program(const std::string& arguments = "",
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     if (error_output != nullptr) {
-        std::ifstream file(error_path.c_str(), std::ios::binary);
-        std::stringstream all;
-        all << file.rdbuf();
-        *error_output = all.str();
+        *error_output = file_text(error_path);
+    }
+    if (standard_output != nullptr) {
+        *standard_output = file_text(output_path);
     }
     return ended ? static_cast<std::int64_t>(code) : -1;
 }
@@ -156,11 +166,15 @@ TEST(ExitProgramCommandLine, FlagsAnswerAndNeverWriteTheRequest) {
     const struct {
         const char* arguments;
         std::int64_t code;
-    } cases[] = {{"--help", 0}, {"-h", 0}, {"--version", 0}, {"--bogus", 2}, {"EXIT=1", 2},
-                 {"--help --version", 2}};
+        const char* output_starts;  // what standard output begins with
+    } cases[] = {{"--help", 0, "Usage: zrv5-exit"}, {"-h", 0, "Usage: zrv5-exit"},
+                 {"--version", 0, "zrv5-exit "},    {"--bogus", 2, ""},
+                 {"EXIT=1", 2, ""},                 {"--help --version", 2, ""}};
     for (const auto& c : cases) {
         WriteProfileStringA("Zarvo5", "EXIT", "0");
-        EXPECT_EQ(run_exit_program(c.arguments), c.code) << c.arguments;
+        std::string output;
+        EXPECT_EQ(run_exit_program(c.arguments, nullptr, &output), c.code) << c.arguments;
+        EXPECT_EQ(output.rfind(c.output_starts, 0), 0u) << c.arguments << " printed: " << output;
         char value[260] = {};
         GetProfileStringA("Zarvo5", "EXIT", "", value, sizeof value);
         EXPECT_STREQ(value, "0") << c.arguments << " wrote the request";
