@@ -12,12 +12,10 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <string>
 
-#include "vocabulary/published_size.h"
-
 #include "vocabulary/profile_names.h"
+#include "vocabulary/published_size.h"
 
 namespace {
 
@@ -31,7 +29,7 @@ constexpr WORD UNASSIGNED_KEY = 0xE8;
 // for it to end. The thread waits on nothing but its own stop event, so this only stops a hang.
 constexpr DWORD HOOK_THREAD_BOUND_MS = 5000;
 
-struct Keeper {
+struct ViewKeeper {
     bool running = false;
     HWND target = nullptr;
     LONG width = 0;
@@ -55,7 +53,7 @@ struct KeyWatch {
     bool exit_key_pressed = false;
 };
 
-Keeper keeper;
+ViewKeeper keeper;
 KeyWatch keys;
 // Whether a clip of ours may be in force; read at process end, when the hook thread is gone.
 std::atomic<bool> clip_in_force{false};
@@ -65,8 +63,6 @@ std::string profile_text(const char* key) {
     GetProfileStringA(PROFILE_SECTION, key, "0", text, PROFILE_TEXT_SIZE);
     return text;
 }
-
-long profile_number(const char* key) { return std::strtol(profile_text(key).c_str(), nullptr, 10); }
 
 HMODULE this_module() {
     HMODULE self = nullptr;
@@ -221,15 +217,16 @@ void view_keeper_start() {
     if (keeper.running) {
         return;
     }
-    keeper = Keeper{};
+    keeper = ViewKeeper{};
     keeper.running = true;
     // "HWND" holds the handle's 32 bits read as signed; window handles fit in 32 bits and widen
     // with their sign, as LongToHandle does.
-    keeper.target = reinterpret_cast<HWND>(
-        static_cast<LONG_PTR>(static_cast<LONG>(profile_number(KEY_WINDOW))));
-    keeper.width = published_size(profile_text(KEY_WIDTH).c_str(), GetSystemMetrics(SM_CXSCREEN));
-    keeper.height = published_size(profile_text(KEY_HEIGHT).c_str(), GetSystemMetrics(SM_CYSCREEN));
-    keeper.clipping = keeper.target != nullptr && keeper.width > 0 && keeper.height > 0;
+    const PublishedView view = published_view(profile_text, GetSystemMetrics(SM_CXSCREEN),
+                                               GetSystemMetrics(SM_CYSCREEN));
+    keeper.target = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(view.window)));
+    keeper.width = view.width;
+    keeper.height = view.height;
+    keeper.clipping = view.confines();
 
     keeper.ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     keeper.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
