@@ -1,7 +1,7 @@
-// The capture size a companion library reads back from the shared profile's "W" or "H": checked
-// before it fences the pointer in, since anyone may write the profile. Header only, so that both
-// companions use it without the core's library. Bottom layer: includes nothing else of ours and no
-// OS header.
+// The view a companion library reads back from the shared profile: the window and the capture size
+// in "W" and "H", checked before it fences the pointer in, since anyone may write the profile.
+// Header only, so that both companions use it without the core's library. Bottom layer: includes
+// only the bottom layer's own headers and no OS header.
 #pragma once
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <limits>
 #include <string>
 
+#include "vocabulary/decimal.h"
 #include "vocabulary/profile_names.h"
 
 // Returns the size that the decimal `text` publishes (leading blanks and a sign allowed, digits up
@@ -21,15 +22,8 @@ inline std::int32_t published_size(const char* text, std::int64_t screen_size) {
     if (text == nullptr || screen_size <= 0) {
         return 0;
     }
-    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\v' || *text == '\f' ||
-           *text == '\r') {
-        ++text;
-    }
     bool negative = false;
-    if (*text == '+' || *text == '-') {
-        negative = *text == '-';
-        ++text;
-    }
+    text = decimal_digits(text, &negative);
     std::int64_t value = 0;
     for (; *text >= '0' && *text <= '9'; ++text) {
         value = value * 10 + (*text - '0');
