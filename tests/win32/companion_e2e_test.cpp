@@ -34,23 +34,29 @@ std::string win_ini_text() {
 }
 
 // Runs zrv5-exit.exe (beside zrv5.exe) with `arguments` and returns its exit code, or -1 when it
-// did not end; what it wrote to its standard error goes to `error_output`.
+// did not end; what it wrote to its standard error goes to `error_output`. Its standard output is
+// a file too, as a console's would be: --help fails, rightly, when it cannot write the usage.
 std::int64_t run_exit_program(const std::string& arguments = "",
                               std::string* error_output = nullptr) {
     std::string program = e2e_paths().program;
     program = program.substr(0, program.find_last_of('\\') + 1) + "zrv5-exit.exe";
     const std::string error_path = e2e_paths().work + "\\zrv5-exit.err";
+    const std::string output_path = e2e_paths().work + "\\zrv5-exit.out";
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE error_file = CreateFileA(error_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE output_file = CreateFileA(output_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                     &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     std::string command = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output_file;
     startup.hStdError = error_file;
     PROCESS_INFORMATION process{};
     const BOOL started = CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, TRUE, 0,
                                         nullptr, nullptr, &startup, &process);
+    CloseHandle(output_file);
     CloseHandle(error_file);
     if (!started) {
         return -1;
