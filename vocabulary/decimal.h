@@ -6,6 +6,20 @@
 
 #include "vocabulary/int32_math.h"
 
+// Returns where the digits of decimal text start: past leading white space and an optional sign,
+// which sets `negative` when it is a minus. `text` is not null.
+inline const char* decimal_digits(const char* text, bool* negative) {
+    while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\v' || *text == '\f' ||
+           *text == '\r') {
+        ++text;
+    }
+    *negative = *text == '-';
+    if (*text == '+' || *text == '-') {
+        ++text;
+    }
+    return text;
+}
+
 // Returns the value of decimal text: leading white space skipped, an optional sign, then digits up
 // to the first non-digit; 0 when there are none (or for null); digits beyond 32 bits wrap modulo
 // 2^32.
@@ -13,17 +27,8 @@ inline std::int32_t decimal_to_int(const char* text) {
     if (text == nullptr) {
         return 0;
     }
-    const auto is_blank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-    };
-    while (is_blank(*text)) {
-        ++text;
-    }
     bool negative = false;
-    if (*text == '+' || *text == '-') {
-        negative = *text == '-';
-        ++text;
-    }
+    text = decimal_digits(text, &negative);
     // Unsigned arithmetic wraps modulo 2^32 by definition, which is the wrap the settings promise.
     std::uint32_t value = 0;
     while (*text >= '0' && *text <= '9') {

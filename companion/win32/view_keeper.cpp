@@ -12,12 +12,10 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <string>
 
-#include "vocabulary/published_size.h"
-
 #include "vocabulary/profile_names.h"
+#include "vocabulary/published_size.h"
 
 namespace {
 
@@ -31,20 +29,8 @@ constexpr WORD UNASSIGNED_KEY = 0xE8;
 // for it to end. The thread waits on nothing but its own stop event, so this only stops a hang.
 constexpr DWORD HOOK_THREAD_BOUND_MS = 5000;
 
-struct Keeper {
-    bool running = false;
-    HWND target = nullptr;
-    LONG width = 0;
-    LONG height = 0;
-    bool clipping = false;
-    HANDLE thread = nullptr;
-    HANDLE ready = nullptr;
-    HANDLE stop = nullptr;
-    // A hook on the GUI thread that sees the quit message which ends its loop (see watch_quit).
-    HHOOK quit_watch = nullptr;
-};
-
-// The hook thread's own state: the keyboard hook and what its callback has seen.
+// The hook thread's own state: the keyboard hook and what its callback has seen. It stands apart
+// from the keeper, since the system calls a low-level hook with nothing of ours to find it by.
 struct KeyWatch {
     HHOOK keyboard_hook = nullptr;
     bool left_windows_key_down = false;
@@ -55,7 +41,6 @@ struct KeyWatch {
     bool exit_key_pressed = false;
 };
 
-Keeper keeper;
 KeyWatch keys;
 // Whether a clip of ours may be in force; read at process end, when the hook thread is gone.
 std::atomic<bool> clip_in_force{false};
@@ -65,8 +50,6 @@ std::string profile_text(const char* key) {
     GetProfileStringA(PROFILE_SECTION, key, "0", text, PROFILE_TEXT_SIZE);
     return text;
 }
-
-long profile_number(const char* key) { return std::strtol(profile_text(key).c_str(), nullptr, 10); }
 
 HMODULE this_module() {
     HMODULE self = nullptr;
@@ -81,26 +64,54 @@ void lift_clip() {
     clip_in_force = false;
 }
 
-// Returns the rectangle on the screen, false when the target is gone.
-bool capture_rectangle(RECT* rectangle) {
+class ViewKeeper {
+public:
+    bool running() const { return running_; }
+    // Reads the view from the shared profile, starts the hook thread and returns once its hook and
+    // clip are in place; watches the calling (GUI) thread for the quit message that ends its loop.
+    void start();
+    void stop();
+
+private:
+    static DWORD WINAPI hook_thread(LPVOID self);
+    void run();
+    // Returns the rectangle on the screen, false when the target is gone.
+    bool capture_rectangle(RECT* rectangle) const;
+    // Clips the pointer to the rectangle unless it already is; lifts the clip for good once the
+    // target is gone, since the view ends at its next tick.
+    void keep_clip();
+
+    bool running_ = false;
+    HWND target_ = nullptr;
+    LONG width_ = 0;
+    LONG height_ = 0;
+    bool clipping_ = false;
+    HANDLE thread_ = nullptr;
+    HANDLE ready_ = nullptr;
+    HANDLE stop_ = nullptr;
+    // A hook on the GUI thread that sees the quit message which ends its loop (see watch_quit).
+    HHOOK quit_watch_ = nullptr;
+};
+
+ViewKeeper keeper;
+
+bool ViewKeeper::capture_rectangle(RECT* rectangle) const {
     POINT origin{0, 0};
-    if (!IsWindow(keeper.target) || !ClientToScreen(keeper.target, &origin)) {
+    if (!IsWindow(target_) || !ClientToScreen(target_, &origin)) {
         return false;
     }
-    *rectangle = RECT{origin.x, origin.y, origin.x + keeper.width, origin.y + keeper.height};
+    *rectangle = RECT{origin.x, origin.y, origin.x + width_, origin.y + height_};
     return true;
 }
 
-// Clips the pointer to the rectangle unless it already is; lifts the clip for good once the
-// target is gone, since the view ends at its next tick.
-void keep_clip() {
-    if (!keeper.clipping) {
+void ViewKeeper::keep_clip() {
+    if (!clipping_) {
         return;
     }
     RECT wanted{};
     if (!capture_rectangle(&wanted)) {
         lift_clip();
-        keeper.clipping = false;
+        clipping_ = false;
         return;
     }
     RECT now{};
@@ -165,17 +176,22 @@ void pump_messages() {
     }
 }
 
+DWORD WINAPI ViewKeeper::hook_thread(LPVOID self) {
+    static_cast<ViewKeeper*>(self)->run();
+    return 0;
+}
+
 // The hook thread: installs the keyboard hook and sets the clip, tells MySetHook it is ready,
 // then keeps the clip and acts on the exit key until the stop event; ends by removing the hook
 // and lifting the clip.
-DWORD WINAPI hook_thread(LPVOID) {
+void ViewKeeper::run() {
     keys = KeyWatch{};
     keys.keyboard_hook = SetWindowsHookExA(WH_KEYBOARD_LL, on_key, this_module(), 0);
     keep_clip();
-    SetEvent(keeper.ready);
+    SetEvent(ready_);
     for (;;) {
         const DWORD woke =
-            MsgWaitForMultipleObjects(1, &keeper.stop, FALSE, LOOK_INTERVAL_MS, QS_ALLINPUT);
+            MsgWaitForMultipleObjects(1, &stop_, FALSE, LOOK_INTERVAL_MS, QS_ALLINPUT);
         if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) {
             break;
         }
@@ -190,10 +206,9 @@ DWORD WINAPI hook_thread(LPVOID) {
     if (keys.keyboard_hook != nullptr) {
         UnhookWindowsHookEx(keys.keyboard_hook);
     }
-    if (keeper.clipping) {
+    if (clipping_) {
         lift_clip();
     }
-    return 0;
 }
 
 // On the GUI thread: the loop ends on a quit message that no destruction preceded when another
@@ -203,7 +218,7 @@ LRESULT CALLBACK watch_quit(int code, WPARAM removal, LPARAM data) {
     const LRESULT result = CallNextHookEx(nullptr, code, removal, data);
     if (code == HC_ACTION && removal == PM_REMOVE &&
         reinterpret_cast<const MSG*>(data)->message == WM_QUIT) {
-        view_keeper_stop();
+        keeper.stop();
     }
     return result;
 }
@@ -215,55 +230,62 @@ void close_handle(HANDLE* handle) {
     }
 }
 
-}  // namespace
-
-void view_keeper_start() {
-    if (keeper.running) {
-        return;
-    }
-    keeper = Keeper{};
-    keeper.running = true;
+void ViewKeeper::start() {
+    running_ = true;
     // "HWND" holds the handle's 32 bits read as signed; window handles fit in 32 bits and widen
     // with their sign, as LongToHandle does.
-    keeper.target = reinterpret_cast<HWND>(
-        static_cast<LONG_PTR>(static_cast<LONG>(profile_number(KEY_WINDOW))));
-    keeper.width = published_size(profile_text(KEY_WIDTH).c_str(), GetSystemMetrics(SM_CXSCREEN));
-    keeper.height = published_size(profile_text(KEY_HEIGHT).c_str(), GetSystemMetrics(SM_CYSCREEN));
-    keeper.clipping = keeper.target != nullptr && keeper.width > 0 && keeper.height > 0;
+    const PublishedView view = published_view(profile_text, GetSystemMetrics(SM_CXSCREEN),
+                                               GetSystemMetrics(SM_CYSCREEN));
+    target_ = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(view.window)));
+    width_ = view.width;
+    height_ = view.height;
+    clipping_ = view.confines();
 
-    keeper.ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    keeper.stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (keeper.ready != nullptr && keeper.stop != nullptr) {
-        keeper.thread = CreateThread(nullptr, 0, hook_thread, nullptr, 0, nullptr);
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (ready_ != nullptr && stop_ != nullptr) {
+        thread_ = CreateThread(nullptr, 0, hook_thread, this, 0, nullptr);
     }
-    if (keeper.thread != nullptr) {
-        WaitForSingleObject(keeper.ready, HOOK_THREAD_BOUND_MS);
+    if (thread_ != nullptr) {
+        WaitForSingleObject(ready_, HOOK_THREAD_BOUND_MS);
     }
-    keeper.quit_watch =
+    quit_watch_ =
         SetWindowsHookExA(WH_GETMESSAGE, watch_quit, this_module(), GetCurrentThreadId());
 }
 
-void view_keeper_stop() {
-    if (!keeper.running) {
+void ViewKeeper::stop() {
+    if (!running_) {
         return;
     }
-    keeper.running = false;
-    if (keeper.quit_watch != nullptr) {
-        UnhookWindowsHookEx(keeper.quit_watch);
-        keeper.quit_watch = nullptr;
+    running_ = false;
+    if (quit_watch_ != nullptr) {
+        UnhookWindowsHookEx(quit_watch_);
+        quit_watch_ = nullptr;
     }
-    if (keeper.thread != nullptr) {
-        SetEvent(keeper.stop);
-        if (WaitForSingleObject(keeper.thread, HOOK_THREAD_BOUND_MS) != WAIT_OBJECT_0) {
+    if (thread_ != nullptr) {
+        SetEvent(stop_);
+        if (WaitForSingleObject(thread_, HOOK_THREAD_BOUND_MS) != WAIT_OBJECT_0) {
             // A thread that does not end in time must not keep the pointer; it keeps its handles.
             lift_clip();
             return;
         }
-        close_handle(&keeper.thread);
+        close_handle(&thread_);
     }
-    close_handle(&keeper.ready);
-    close_handle(&keeper.stop);
+    close_handle(&ready_);
+    close_handle(&stop_);
 }
+
+}  // namespace
+
+void view_keeper_start() {
+    if (keeper.running()) {
+        return;
+    }
+    keeper = ViewKeeper{};
+    keeper.start();
+}
+
+void view_keeper_stop() { keeper.stop(); }
 
 void view_keeper_unload() {
     // Reached with a clip in force only when the process ends without its loop having taken a

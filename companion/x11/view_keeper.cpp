@@ -47,13 +47,6 @@ struct Rectangle {
     }
 };
 
-// Returns the decimal value at the start of the profile's text (leading blanks and a sign allowed),
-// 0 when there is none.
-long profile_number(const char* key) {
-    const std::string text = user_profile_read(PROFILE_SECTION, key, "0");
-    return std::strtol(text.c_str(), nullptr, 10);
-}
-
 // Returns the mask of the modifier that `keysym` is bound to, or 0 when none is.
 unsigned modifier_of(Display* display, KeySym keysym) {
     const KeyCode code = XKeysymToKeycode(display, keysym);
@@ -154,16 +147,17 @@ bool ViewKeeper::open() {
         }
     }
 
+    const PublishedView view = published_view(
+        [](const char* key) { return user_profile_read(PROFILE_SECTION, key, "0"); },
+        screen_width_, screen_height_);
     // The profile's "HWND" is the window id's 32 bits read as signed.
-    target_ = static_cast<Window>(static_cast<std::uint32_t>(profile_number(KEY_WINDOW)));
-    // The size is the screen's at most, and confines nothing when it is not a size at all. After a
-    // failed write the profile may name an older view's window: the pointer is then left free.
-    capture_width_ =
-        published_size(user_profile_read(PROFILE_SECTION, KEY_WIDTH, "0").c_str(), screen_width_);
-    capture_height_ =
-        published_size(user_profile_read(PROFILE_SECTION, KEY_HEIGHT, "0").c_str(), screen_height_);
+    target_ = static_cast<Window>(static_cast<std::uint32_t>(view.window));
+    capture_width_ = view.width;
+    capture_height_ = view.height;
+    // After a failed write the profile may name an older view's window: the pointer is then left
+    // free.
     const bool published = zrv5_profile_is_current == nullptr || zrv5_profile_is_current();
-    confining_ = published && target_ != 0 && capture_width_ > 0 && capture_height_ > 0;
+    confining_ = published && view.confines();
 
     grab_hotkey();
     follow_target();

@@ -94,4 +94,38 @@ TEST(PublishedSize, ClampedToTheScreenAndNothingWhenItDoesNotFit) {
     EXPECT_EQ(published_size(nullptr, 1400), 0);
 }
 
+// The view a companion reads back keeps the pointer only when the profile names a window and both
+// sizes; a window read as signed keeps its sign, and each size is its own screen side's at most.
+TEST(PublishedView, ConfinesOnlyAWindowWithBothSizes) {
+    struct ViewCase {
+        const char* window;
+        const char* width;
+        const char* height;
+        long read_window;
+        std::int32_t read_width;
+        std::int32_t read_height;
+        bool confines;
+    };
+    const ViewCase cases[] = {
+        {"4194311", "640", "480", 4194311, 640, 480, true},
+        {" -2", "5000", "5000", -2, 1400, 900, true},
+        {"0", "640", "480", 0, 640, 480, false},
+        {"x", "640", "480", 0, 640, 480, false},
+        {"4194311", "0", "480", 4194311, 0, 480, false},
+        {"4194311", "640", "-480", 4194311, 640, 0, false},
+    };
+    for (const ViewCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.window << " " << c.width << "x" << c.height);
+        const auto read = [&c](const char* key) -> std::string {
+            const std::string name = key;
+            return name == KEY_WINDOW ? c.window : name == KEY_WIDTH ? c.width : c.height;
+        };
+        const PublishedView view = published_view(read, 1400, 900);
+        EXPECT_EQ(view.window, c.read_window);
+        EXPECT_EQ(view.width, c.read_width);
+        EXPECT_EQ(view.height, c.read_height);
+        EXPECT_EQ(view.confines(), c.confines);
+    }
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
-// The logging build of MouseHook.dll for the end-to-end tests: MySetHook and MyEndHook, exported
-// undecorated through the companion's mouse_hook.def, each only appends "<function> <process id>"
-// to the file that %ZRV5_HOOK_LOG% names, and leaves the pointer free.
+// The end-to-end tests' build of the companion library MouseHook.dll for Windows: MySetHook and
+// MyEndHook, exported undecorated through mouse_hook.def, each only append "<function> <process id>"
+// to the file that %ZRV5_HOOK_LOG% names, and the pointer stays free, so that those tests can move
+// it anywhere.
 #include <windows.h>
 
 #include <cstdio>
