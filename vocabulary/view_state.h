@@ -44,6 +44,7 @@ struct ViewState {
     std::int32_t fit_h = 0;
     Surface capture_source;
     Surface upscale;
+    bool upscale_made = false;  // the upscale surface holds the enlargement of the capture source
 
     // The cursor image and its hot spot, read and written only through cursor/handover.h, which
     // guards them against a grab thread that finishes late.

@@ -214,7 +214,8 @@ TEST_F(DamageFrames, TheOverlayExposedShowsTheSameFrame) {
     expect_screen_stays(frame, "exposed", 4, 100);
 }
 
-// The first change after many still ticks is shown whole, in each stretch mode.
+// The first change after many still ticks is shown whole, in each stretch mode, and then a caret
+// on and off again shows alone.
 struct StillMode {
     const char* name;
     const char* settings;
@@ -260,6 +261,9 @@ TEST_P(FirstChangeAfterStill, IsShownWhole) {
         return doubled(filled_source(2, {caret}));
     }();
     expect_screen(with_caret, "caret");
+    // The caret off again: the blocks it touched are made again from the picture beneath.
+    target->command("picture 2");
+    expect_screen(expected(2), "caret-off");
 }
 
 INSTANTIATE_TEST_SUITE_P(
