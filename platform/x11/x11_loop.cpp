@@ -115,6 +115,7 @@ void x11_handle_event(XEvent& event) {
     default:
         // The monitors, the root's children and their damage.
         x11_monitor_event(event);
+        x11_stacking_note(event);
         x11_capture_note(event);
         break;
     }

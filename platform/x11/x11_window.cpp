@@ -19,6 +19,14 @@ namespace {
 struct PlatformLayeredOpToken {
 } layered_op_token;
 
+// Whether a window may lie above the overlay: set by the root's structure events that can put one
+// there, cleared by the raise.
+bool raise_needed = true;
+// The sibling the overlay lay directly above in its last configuration, as the server reported it,
+// once it has reported one.
+Window overlay_above = None;
+bool overlay_above_known = false;
+
 // Sets one of the overlay's shapes to the empty region.
 void set_empty_shape(Window window, int kind) {
     XserverRegion empty = XFixesCreateRegion(x11.display, nullptr, 0);
@@ -92,6 +100,8 @@ WindowHandle platform_create_overlay(InstanceHandle, std::int32_t width, std::in
     x11_create_image(x11.overlay_image, width, height);
     XSync(x11.display, False);
     x11.overlay = window;
+    raise_needed = true;
+    overlay_above_known = false;
 
     const WindowHandle handle{window};
     overlay_window_procedure(handle, MSG_CREATE, 0, 0);
@@ -188,9 +198,36 @@ bool platform_window_exists(WindowHandle window) {
 }
 
 void platform_keep_on_top(WindowHandle window) {
-    // A window that another client maps or raises goes above the overlay; this restores it.
-    if (is_overlay(window)) {
+    // A window that another client maps or raises goes above the overlay; this restores it. The
+    // message loop has taken every event the server had sent before the tick, so with none of
+    // them asking for it and none left in the queue, the overlay is still on top.
+    if (is_overlay(window) && (raise_needed || XEventsQueued(x11.display, QueuedAlready) > 0)) {
         XRaiseWindow(x11.display, x11.overlay);
+        raise_needed = false;
+    }
+}
+
+void x11_stacking_note(const XEvent& event) {
+    switch (event.type) {
+        case MapNotify:
+        case CirculateNotify:
+        case ReparentNotify:
+            raise_needed = true;
+            break;
+        case ConfigureNotify:
+            // The overlay's own raise reports it above the same sibling as before when it was on
+            // top already; anything else may have restacked it or another window.
+            if (event.xconfigure.window != x11.overlay) {
+                raise_needed = true;
+            } else {
+                raise_needed = raise_needed || !overlay_above_known ||
+                               event.xconfigure.above != overlay_above;
+                overlay_above = event.xconfigure.above;
+                overlay_above_known = true;
+            }
+            break;
+        default:
+            break;
     }
 }
 
