@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 #include "vocabulary/modes.h"
@@ -11,50 +12,49 @@
 
 namespace {
 
-// Returns whether the two capture rows of the block row at storage row sy are the pixels the
-// upscale surface was made from. Each enlarged block keeps its four source pixels unblended in its
-// corners (first and last row, first and last column), so those say what it was made from.
-bool block_row_same(const Surface& capture, const Surface& upscaled, std::int32_t sy,
-                    std::int32_t W, std::int32_t k) {
-    const Pixel* row_sy = capture.pixels + std::ptrdiff_t{sy} * capture.width;
-    const Pixel* row_sy_plus_1 = row_sy + capture.width;
-    const Pixel* top = upscaled.pixels + std::ptrdiff_t{k} * (sy / 2) * upscaled.width;
-    const Pixel* bottom = top + std::ptrdiff_t{k - 1} * upscaled.width;
-    for (std::int32_t sx = 0; sx < W - 1; sx += 2) {
-        const std::ptrdiff_t left = std::ptrdiff_t{k} * (sx / 2);
-        const std::ptrdiff_t right = left + k - 1;
-        if (row_sy[sx] != top[left] || row_sy[sx + 1] != top[right] ||
-            row_sy_plus_1[sx] != bottom[left] || row_sy_plus_1[sx + 1] != bottom[right]) {
-            return false;
-        }
-    }
-    return true;
+// Returns the two storage rows of the block row at storage row sy of a capture surface.
+Pixel* block_row(const Surface& capture, std::int32_t sy) {
+    return capture.pixels + std::ptrdiff_t{sy} * capture.width;
 }
 
-// Enlarges the capture rows [first, last) (a whole number of block rows) into their blocks.
-void enlarge_rows(const ViewState& v, std::int32_t first, std::int32_t last) {
+// Enlarges the capture rows [first, last) (a whole number of block rows) into their blocks and
+// keeps them as the rows enlarged.
+void enlarge_rows(ViewState& v, std::int32_t first, std::int32_t last) {
     const std::int32_t k = v.scale;
     Surface source = v.capture_source;
-    source.pixels += std::ptrdiff_t{first} * source.width;
+    source.pixels = block_row(source, first);
     source.height = last - first;
     Surface upscaled = v.upscale;
     upscaled.pixels += std::ptrdiff_t{k} * (first / 2) * upscaled.width;
     upscaled.height = k * ((last - first) / 2);
     v.upscaler(source, upscaled, v.W, last - first, k, v.blend_pair, v.blend_quad);
+    std::memcpy(block_row(v.capture_enlarged, first), source.pixels,
+                static_cast<std::size_t>(last - first) * static_cast<std::size_t>(source.width) *
+                    sizeof(Pixel));
 }
 
-// Enlarges the capture into the upscale surface. Once the surface holds an enlargement, only the
-// block rows whose capture pixels differ from those it was made from are made again: the others
-// would come out the same.
+// Enlarges the capture into the upscale surface. Once the surface holds the enlargement of a
+// kept capture, only the block rows whose pixels differ from that capture's are made again: the
+// others would come out the same, since each block is made from its own 2x2 pixels alone.
 void enlarge_changed_rows(ViewState& v) {
-    if (!v.upscale_made) {
+    const bool whole_rows = v.capture_source.width == v.W;
+    if (v.capture_enlarged.pixels == nullptr || !whole_rows ||
+        v.capture_enlarged.width != v.capture_source.width ||
+        v.capture_enlarged.height != v.capture_source.height) {
         v.upscaler(v.capture_source, v.upscale, v.W, v.H, v.scale, v.blend_pair, v.blend_quad);
+        return;
+    }
+    const std::int32_t end = v.H - v.H % 2;
+    if (!v.upscale_made) {
+        enlarge_rows(v, 0, end);
         v.upscale_made = true;
         return;
     }
+    const std::size_t block_bytes = 2 * static_cast<std::size_t>(v.W) * sizeof(Pixel);
     std::int32_t run_start = -1;
-    for (std::int32_t sy = 0; sy < v.H - 1; sy += 2) {
-        const bool same = block_row_same(v.capture_source, v.upscale, sy, v.W, v.scale);
+    for (std::int32_t sy = 0; sy < end; sy += 2) {
+        const bool same = std::memcmp(block_row(v.capture_source, sy),
+                                      block_row(v.capture_enlarged, sy), block_bytes) == 0;
         if (!same && run_start < 0) {
             run_start = sy;
         } else if (same && run_start >= 0) {
@@ -63,7 +63,7 @@ void enlarge_changed_rows(ViewState& v) {
         }
     }
     if (run_start >= 0) {
-        enlarge_rows(v, run_start, v.H - v.H % 2);
+        enlarge_rows(v, run_start, end);
     }
 }
 
