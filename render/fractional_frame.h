@@ -6,6 +6,7 @@
 #include "vocabulary/handles.h"
 
 // Copies the W x H pixels at the capture origin from the screen into the capture source surface,
-// enlarges them into the upscale surface and copies the result to the overlay at the offsets. Does
-// nothing when the scale is neither 3 nor 5, or when either surface has no pixel memory.
+// enlarges them into the upscale surface (once it holds an enlargement, only the block rows whose
+// pixels changed) and copies the result to the overlay at the offsets. Does nothing when the scale
+// is neither 3 nor 5, or when either surface has no pixel memory.
 void fractional_frame(DrawContext screen, DrawContext overlay, Point capture_origin);

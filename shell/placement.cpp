@@ -20,6 +20,8 @@ void place_view(WindowHandle overlay) {
         DrawContext reference = platform_get_context(overlay);
         create_surface(v.capture_source, reference, layout.source_w, layout.source_h);
         create_surface(v.upscale, reference, layout.upscale_w, layout.upscale_h);
+        create_surface(v.capture_enlarged, reference, layout.source_w, layout.source_h);
+        v.upscale_made = false;
         platform_release_context(overlay, reference);
     }
 }

@@ -44,6 +44,8 @@ struct ViewState {
     std::int32_t fit_h = 0;
     Surface capture_source;
     Surface upscale;
+    Surface capture_enlarged;   // the capture the upscale surface holds the enlargement of
+    bool upscale_made = false;  // capture_enlarged and upscale hold a capture and its enlargement
 
     // The cursor image and its hot spot, read and written only through cursor/handover.h, which
     // guards them against a grab thread that finishes late.

@@ -179,6 +179,14 @@ void x11_scale_exposed();
 // Marks the overlay gone and delivers its destruction message (once).
 void x11_overlay_destroyed();
 
+// Forgets the answers that a question whether a window exists brought along, so that the
+// questions after it are asked of the server again.
+void x11_forget_prefetched();
+
+// Notes an event of the root's structure that may have put a window above the overlay, so that
+// the next tick raises it again.
+void x11_stacking_note(const XEvent& event);
+
 // --- x11_screen.cpp ---
 
 // Chooses the monitor the view fills and asks for RandR's change notifications; at start-up.

@@ -115,6 +115,7 @@ void x11_handle_event(XEvent& event) {
     default:
         // The monitors, the root's children and their damage.
         x11_monitor_event(event);
+        x11_stacking_note(event);
         x11_capture_note(event);
         break;
     }
@@ -124,12 +125,15 @@ std::int32_t platform_run_message_loop() {
     make_wake_pipe();
     const int connection = ConnectionNumber(x11.display);
     for (;;) {
-        // The quit message comes before input and timers, as on Windows.
+        // The quit message comes before input and timers, as on Windows. What a question brought
+        // along answers only the questions of the same event or tick.
         while (!quit_posted && XPending(x11.display) > 0) {
             XEvent event;
             XNextEvent(x11.display, &event);
+            x11_forget_prefetched();
             x11_handle_event(event);
         }
+        x11_forget_prefetched();
         if (quit_posted) {
             quit_posted = false;
             return quit_code;

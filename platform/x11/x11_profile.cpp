@@ -8,6 +8,7 @@
 // by an older view never ends this one, while a later write by anyone (zrv5-exit, say) is read as
 // usual. The companion learns of the failure (x11_profile_link.h) and then confines nothing.
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -30,6 +31,7 @@ namespace {
 // What identifies one version of a file: every successful update renames a new file into place.
 struct FileStamp {
     bool exists = false;
+    bool regular = false;
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;
@@ -37,18 +39,20 @@ struct FileStamp {
     timespec changed{};
 
     bool operator==(const FileStamp& other) const {
-        return exists == other.exists && device == other.device && inode == other.inode &&
+        return exists == other.exists && regular == other.regular && device == other.device && inode == other.inode &&
                size == other.size && modified.tv_sec == other.modified.tv_sec &&
                modified.tv_nsec == other.modified.tv_nsec &&
                changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
     }
 };
 
-FileStamp stamp_of(const std::string& path) {
+// The stamp of the name itself, or with `follow` of the file a read opens through it.
+FileStamp stamp_of(const std::string& path, bool follow = false) {
     FileStamp stamp;
     struct stat info {};
-    if (lstat(path.c_str(), &info) == 0) {
+    if ((follow ? stat(path.c_str(), &info) : lstat(path.c_str(), &info)) == 0) {
         stamp.exists = true;
+        stamp.regular = S_ISREG(info.st_mode);
         stamp.device = info.st_dev;
         stamp.inode = info.st_ino;
         stamp.size = info.st_size;
@@ -130,6 +134,28 @@ const UnwrittenValue* find_unwritten(const char* section, const char* key) {
     return nullptr;
 }
 
+// The last value read from the file, reused while the file is the same version: the tick asks for
+// "EXIT" every frame, and a look at the file costs one call where a read costs several.
+struct LastRead {
+    bool usable = false;
+    std::string section;
+    std::string key;
+    std::string default_text;
+    std::string text;
+    FileStamp file;
+};
+
+LastRead last_read;
+
+// A file's times have the grain of the kernel's coarse clock (a few milliseconds): a version
+// changed within this long before a read may be followed by another with the very same stamp, so
+// its value is read again next time.
+constexpr long long SETTLED_NS = 100 * 1000 * 1000;
+
+long long nanoseconds(const timespec& t) {
+    return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
 bool is_exit_key(const char* section, const char* key) {
     return std::strcmp(section, PROFILE_SECTION) == 0 && std::strcmp(key, KEY_EXIT) == 0;
 }
@@ -183,6 +209,7 @@ std::string platform_read_setting(const std::string& path, const char* section, 
 }
 
 void platform_write_profile(const char* section, const char* key, const char* value) {
+    last_read.usable = false;
     std::string failure;
     if (write_or_give_up(section, key, value, &failure)) {
         return;
@@ -199,12 +226,26 @@ std::string platform_read_profile(const char* section, const char* key, const ch
     if (const UnwrittenValue* kept = find_unwritten(section, key)) {
         return kept->value;
     }
+    const std::string path = user_profile_path();
+    const FileStamp file = stamp_of(path, true);
+    if (last_read.usable && last_read.file == file && last_read.section == section &&
+        last_read.key == key && last_read.default_text == default_text) {
+        return last_read.text;
+    }
+    timespec before{};
+    clock_gettime(CLOCK_REALTIME, &before);
     int error = 0;
     std::string text = user_profile_read(section, key, default_text, &error);
     if (error != 0 && error != last_read_error) {
-        std::fprintf(stderr, "zrv5: cannot read %s: %s\n", user_profile_path().c_str(),
+        std::fprintf(stderr, "zrv5: cannot read %s: %s\n", path.c_str(),
                      ini_failure_reason(error).c_str());
     }
     last_read_error = error;
+    // Kept only when read without error from a plain file (or none) whose version had settled
+    // before the read began and is still in place after it.
+    const bool settled = !file.exists || (file.regular && nanoseconds(file.changed) + SETTLED_NS <
+                                                              nanoseconds(before));
+    last_read = LastRead{error == 0 && settled && file == stamp_of(path, true),
+                         section, key, default_text, text, file};
     return text;
 }

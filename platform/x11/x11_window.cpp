@@ -19,6 +19,14 @@ namespace {
 struct PlatformLayeredOpToken {
 } layered_op_token;
 
+// Whether a window may lie above the overlay: set by the root's structure events that can put one
+// there, cleared by the raise.
+bool raise_needed = true;
+// The sibling the overlay lay directly above in its last configuration, as the server reported it,
+// once it has reported one.
+Window overlay_above = None;
+bool overlay_above_known = false;
+
 // Sets one of the overlay's shapes to the empty region.
 void set_empty_shape(Window window, int kind) {
     XserverRegion empty = XFixesCreateRegion(x11.display, nullptr, 0);
@@ -34,6 +42,42 @@ bool is_overlay(WindowHandle window) {
 
 // Returns the point moved from `from`'s coordinates into `to`'s; unchanged when either window is
 // none or the translation fails.
+// Answers that the GUI thread's last question whether a window exists brought along: the window's
+// client origin on the root and the pointer, each as the server gave it in that round trip. They
+// stand for the next such questions until the message loop goes on (x11_forget_prefetched).
+struct Prefetched {
+    Window window = 0;
+    bool has_origin = false;
+    Point origin;
+    bool has_pointer = false;
+    Point pointer;
+} prefetched;
+
+// Takes the replies of the requests sent ahead; a failed one is asked again when needed.
+void take_prefetched(xcb_connection_t* connection, WindowHandle window,
+                     xcb_translate_coordinates_cookie_t origin,
+                     xcb_query_pointer_cookie_t pointer) {
+    xcb_generic_error_t* error = nullptr;
+    xcb_translate_coordinates_reply_t* translated =
+        xcb_translate_coordinates_reply(connection, origin, &error);
+    std::free(error);
+    error = nullptr;
+    xcb_query_pointer_reply_t* position = xcb_query_pointer_reply(connection, pointer, &error);
+    std::free(error);
+    prefetched.window = static_cast<Window>(window.value);
+    // As XTranslateCoordinates and XQueryPointer: no answer from another screen.
+    if (translated != nullptr && translated->same_screen != 0) {
+        prefetched.has_origin = true;
+        prefetched.origin = Point{translated->dst_x, translated->dst_y};
+    }
+    if (position != nullptr && position->same_screen != 0) {
+        prefetched.has_pointer = true;
+        prefetched.pointer = Point{position->root_x, position->root_y};
+    }
+    std::free(translated);
+    std::free(position);
+}
+
 Point translate(Window from, Window to, Point point) {
     Display* display = x11_thread_display();
     int x = 0;
@@ -92,6 +136,8 @@ WindowHandle platform_create_overlay(InstanceHandle, std::int32_t width, std::in
     x11_create_image(x11.overlay_image, width, height);
     XSync(x11.display, False);
     x11.overlay = window;
+    raise_needed = true;
+    overlay_above_known = false;
 
     const WindowHandle handle{window};
     overlay_window_procedure(handle, MSG_CREATE, 0, 0);
@@ -125,6 +171,11 @@ void platform_release_capture() {
 }
 
 Point platform_client_to_screen(WindowHandle window, Point point) {
+    if (x11_on_gui_thread() && prefetched.has_origin && point == Point{0, 0} &&
+        prefetched.window == static_cast<Window>(window.value)) {
+        prefetched.has_origin = false;
+        return prefetched.origin;
+    }
     return translate(static_cast<Window>(window.value), x11.root, point);
 }
 
@@ -172,25 +223,68 @@ Box platform_client_box(WindowHandle window) {
 
 bool platform_window_exists(WindowHandle window) {
     Display* display = x11_thread_display();
+    prefetched = Prefetched{};
     if (display == nullptr || window.value == 0) {
         return false;
     }
-    // One round trip, where XGetWindowAttributes takes two (it asks for the geometry as well).
+    // One round trip, where XGetWindowAttributes takes two (it asks for the geometry as well). On
+    // the GUI thread, where the client origin and the pointer are asked next, their requests go
+    // out with it and their replies come back in the same round trip.
     xcb_connection_t* connection = XGetXCBConnection(display);
+    const auto id = static_cast<xcb_window_t>(window.value);
+    const xcb_get_window_attributes_cookie_t asked = xcb_get_window_attributes(connection, id);
+    const bool ahead = x11_on_gui_thread();
+    xcb_translate_coordinates_cookie_t origin{};
+    xcb_query_pointer_cookie_t pointer{};
+    if (ahead) {
+        origin = xcb_translate_coordinates(connection, id, static_cast<xcb_window_t>(x11.root), 0, 0);
+        pointer = xcb_query_pointer(connection, static_cast<xcb_window_t>(x11.root));
+    }
     xcb_generic_error_t* error = nullptr;
-    xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
-        connection, xcb_get_window_attributes(connection, static_cast<xcb_window_t>(window.value)),
-        &error);
+    xcb_get_window_attributes_reply_t* attributes =
+        xcb_get_window_attributes_reply(connection, asked, &error);
     std::free(error);
     const bool exists = attributes != nullptr;
     std::free(attributes);
+    if (ahead) {
+        take_prefetched(connection, window, origin, pointer);
+    }
     return exists;
 }
 
 void platform_keep_on_top(WindowHandle window) {
-    // A window that another client maps or raises goes above the overlay; this restores it.
-    if (is_overlay(window)) {
+    // A window that another client maps or raises goes above the overlay; this restores it. The
+    // message loop has taken every event the server had sent before the tick, so with none of
+    // them asking for it and none left in the queue, the overlay is still on top.
+    if (is_overlay(window) && (raise_needed || XEventsQueued(x11.display, QueuedAlready) > 0)) {
         XRaiseWindow(x11.display, x11.overlay);
+        raise_needed = false;
+    }
+}
+
+void x11_forget_prefetched() { prefetched = Prefetched{}; }
+
+void x11_stacking_note(const XEvent& event) {
+    switch (event.type) {
+        case MapNotify:
+        case CirculateNotify:
+        case ReparentNotify:
+            raise_needed = true;
+            break;
+        case ConfigureNotify:
+            // The overlay's own raise reports it above the same sibling as before when it was on
+            // top already; anything else may have restacked it or another window.
+            if (event.xconfigure.window != x11.overlay) {
+                raise_needed = true;
+            } else {
+                raise_needed = raise_needed || !overlay_above_known ||
+                               event.xconfigure.above != overlay_above;
+                overlay_above = event.xconfigure.above;
+                overlay_above_known = true;
+            }
+            break;
+        default:
+            break;
     }
 }
 
@@ -224,6 +318,10 @@ void x11_overlay_destroyed() {
 }
 
 Point platform_cursor_position() {
+    if (x11_on_gui_thread() && prefetched.has_pointer) {
+        prefetched.has_pointer = false;
+        return prefetched.pointer;
+    }
     Display* display = x11_thread_display();
     Window root = 0;
     Window child = 0;

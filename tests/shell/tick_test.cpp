@@ -68,6 +68,61 @@ TEST_F(TickTest, BlendedFiveHalvesFrameFillsTheScreenWithoutBands) {
     EXPECT_EQ(tp.count("fill_black"), 0);
 }
 
+// Returns "" when the overlay's blended image is the enlargement of what the screen holds now
+// under the client rectangle, else the first difference.
+std::string blended_image_diff(const TestPlatform& tp, Rect client, std::int32_t k, PairModel pair,
+                               QuadModel quad) {
+    const CapturePixel capture = [&tp, client](int x, int y) {
+        return tp.screen_pixel(client.x + x, client.y + y);
+    };
+    const ViewState& v = view_state;
+    return tp.diff_overlay(Rect{v.offset_x, v.offset_y, k * client.width / 2, k * client.height / 2},
+                           [&](std::int32_t x, std::int32_t y) {
+                               return blended_pixel(capture, k, x - v.offset_x, y - v.offset_y, pair, quad);
+                           });
+}
+
+// A blended view over changing pictures: each frame is the enlargement of the screen as it is
+// then, whether a change touches one row of a block, the other, the last block row, or is undone.
+void check_blended_changes(TestPlatform& tp, Rect client, const char* smoothness, std::int32_t k,
+                           PairModel pair, QuadModel quad) {
+    const std::vector<Rect> changes{
+        Rect{client.x + 10, client.y + 20, 1, 1},                       // first row of a block
+        Rect{client.x + 31, client.y + 41, 1, 1},                       // second row of a block
+        Rect{client.x, client.y + client.height - 1, client.width, 1},  // the last capture row
+        Rect{client.x + 100, client.y + 7, 16, 16},                     // a caret over 9 block rows
+    };
+    set_setting(tp, "stretch", "1");
+    set_setting(tp, "smoothness", smoothness);
+    add_patterned_target(tp, client);
+    tp.queue_click(centre_of(client));
+    tp.queue_ticks(2);
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        tp.then([&tp, &changes, client, i, k, pair, quad] {
+            EXPECT_EQ(blended_image_diff(tp, client, k, pair, quad), "") << "before change " << i;
+            tp.paint_screen(changes[i], Pixel{0x00123456u + static_cast<Pixel>(i)});
+            tp.tick(1);
+        });
+    }
+    tp.then([&tp, client, k, pair, quad] {
+        EXPECT_EQ(blended_image_diff(tp, client, k, pair, quad), "") << "after the last change";
+        // The picture as it was at first: every changed block is made again.
+        tp.paint_screen(client, [](std::int32_t x, std::int32_t y) { return pattern_pixel(x, y); });
+        tp.tick(1);
+    });
+    tp.queue_quit(0);
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(blended_image_diff(tp, client, k, pair, quad), "");
+}
+
+TEST_F(TickTest, BlendedThreeHalvesFramesFollowEveryChangedBlockRow) {
+    check_blended_changes(tp, Rect{300, 200, 800, 600}, "1", 3, exact_pair, exact_quad);
+}
+
+TEST_F(TickTest, BlendedFiveHalvesFramesFollowEveryChangedBlockRow) {
+    check_blended_changes(tp, Rect{0, 0, 560, 420}, "0", 5, fast_pair, fast_quad);
+}
+
 TEST_F(TickTest, AspectFitImageBandsAndTheRowBetween) {
     run_one_tick(tp, Rect{100, 100, 640, 400}, "2");
     EXPECT_EQ(view_state.fit_w, 1400);

@@ -259,7 +259,7 @@ TEST_F(FrameDrawing, BlendedFrameThroughDibSurfacesEqualsThePortableUpscaler) {
     EXPECT_EQ(wrong.count, 0) << wrong.report();
     expect_borders(overlay, image, v.offset_x, v.offset_y);
 
-    for (Surface* surface : {&v.capture_source, &v.upscale}) {
+    for (Surface* surface : {&v.capture_source, &v.upscale, &v.capture_enlarged}) {
         DeleteDC(reinterpret_cast<HDC>(surface->context));
         platform_delete_bitmap(surface->bitmap);
     }

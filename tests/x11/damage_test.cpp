@@ -214,7 +214,30 @@ TEST_F(DamageFrames, TheOverlayExposedShowsTheSameFrame) {
     expect_screen_stays(frame, "exposed", 4, 100);
 }
 
-// The first change after many still ticks is shown whole, in each stretch mode.
+// A still view raises the overlay only when the server reports that a window may lie above it:
+// lowered beneath the target by another client, or with the target raised over it, it comes back
+// over all of them at the next tick.
+TEST_F(DamageFrames, TheOverlayLoweredOrCoveredWhileStillComesBackOnTop) {
+    auto target = start_target(640, 480, TARGET_X, TARGET_Y);
+    auto run = start_and_pick(TARGET_X + 100, TARGET_Y + 50);
+    const Frame frame = doubled(target_source(0));
+    expect_screen(frame, "before");
+    const Window overlay = session.find_window("ZRV5");
+    ASSERT_NE(overlay, 0u);
+    Display* display = session.display();
+    wait_still(500);
+    XLowerWindow(display, overlay);
+    XSync(display, False);
+    expect_screen(frame, "lowered");
+    expect_screen_stays(frame, "lowered-stays", 3, 100);
+    wait_still(500);
+    target->command("raise");
+    expect_screen(frame, "target-raised");
+    expect_screen_stays(frame, "target-raised-stays", 3, 100);
+}
+
+// The first change after many still ticks is shown whole, in each stretch mode, and then a caret
+// on and off again shows alone.
 struct StillMode {
     const char* name;
     const char* settings;
@@ -260,6 +283,9 @@ TEST_P(FirstChangeAfterStill, IsShownWhole) {
         return doubled(filled_source(2, {caret}));
     }();
     expect_screen(with_caret, "caret");
+    // The caret off again: the blocks it touched are made again from the picture beneath.
+    target->command("picture 2");
+    expect_screen(expected(2), "caret-off");
 }
 
 INSTANTIATE_TEST_SUITE_P(
