@@ -20,16 +20,10 @@ bool monitor_lost = false;
 
 // Reads the root's size anew: a RandR change may have resized it.
 Box read_root() {
-    Window root = 0;
-    int x = 0;
-    int y = 0;
-    unsigned width = 0;
-    unsigned height = 0;
-    unsigned border = 0;
-    unsigned depth = 0;
-    if (XGetGeometry(x11.display, x11.root, &root, &x, &y, &width, &height, &border, &depth)) {
-        x11.width = static_cast<std::int32_t>(width);
-        x11.height = static_cast<std::int32_t>(height);
+    const Box root = platform_client_box(WindowHandle{x11.root});
+    if (root.right > 0 && root.bottom > 0) {
+        x11.width = root.right;
+        x11.height = root.bottom;
     }
     return Box{0, 0, x11.width, x11.height};
 }
