@@ -181,9 +181,9 @@ void register_benchmarks() {
                     if (upscale == nullptr) {
                         continue;
                     }
-                    benchmark::RegisterBenchmark(
-                        upscale_name(size, scale, family, variant).c_str(), run_upscale, size,
-                        scale, family.smoothness, upscale)
+                    benchmark::RegisterBenchmark(upscale_name(size, scale, family, variant).c_str(),
+                                                 run_upscale, size, scale, family.smoothness,
+                                                 upscale)
                         ->Unit(benchmark::kMillisecond)
                         ->MinTime(MIN_TIME_SECONDS);
                 }

@@ -51,8 +51,8 @@ void grab_routine(void* argument) {
 
 void run_cursor_grab() {
     const std::uint32_t grab = next_grab_number();
-    ThreadHandle thread =
-        platform_start_thread(grab_routine, reinterpret_cast<void*>(static_cast<std::uintptr_t>(grab)));
+    ThreadHandle thread = platform_start_thread(
+        grab_routine, reinterpret_cast<void*>(static_cast<std::uintptr_t>(grab)));
     if (thread == nullptr) {
         return;
     }

@@ -14,7 +14,7 @@ std::uint32_t grabs_started = 0;     // GUI thread only
 std::uint32_t newest_published = 0;  // the grab number of the current record
 bool current_is_private = false;
 bool closed = false;
-std::vector<CursorImage> retired;    // replaced private copies awaiting release on the GUI thread
+std::vector<CursorImage> retired;  // replaced private copies awaiting release on the GUI thread
 
 // Moves the current record's image to the retired list when it is a private copy; lock held.
 void retire_current() {
@@ -35,9 +35,7 @@ void reset_cursor_handover() {
     view_state.cursor = CursorRecord{};
 }
 
-std::uint32_t next_grab_number() {
-    return ++grabs_started;
-}
+std::uint32_t next_grab_number() { return ++grabs_started; }
 
 void publish_cursor(std::uint32_t grab, CursorRecord record, bool private_copy) {
     bool release_now = false;

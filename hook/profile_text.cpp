@@ -15,9 +15,7 @@ constexpr std::int32_t EXIT_VALUE = 1;
 
 }  // namespace
 
-std::string decimal_text(std::int32_t value) {
-    return std::to_string(value);
-}
+std::string decimal_text(std::int32_t value) { return std::to_string(value); }
 
 std::string handle_text(std::uintptr_t handle_value) {
     // Handles are published as the 32-bit value the companion library reads back; on a 64-bit

@@ -151,8 +151,8 @@ void platform_draw_cursor(DrawContext destination, Point at, CursorImage image);
 
 // Creates a 32-bit bottom-up bitmap of width x height compatible with `reference` and stores its
 // pixel memory in `pixels` (null on failure). Returns none on failure.
-BitmapHandle platform_create_bitmap(DrawContext reference, std::int32_t width,
-                                    std::int32_t height, Pixel** pixels);
+BitmapHandle platform_create_bitmap(DrawContext reference, std::int32_t width, std::int32_t height,
+                                    Pixel** pixels);
 
 // Creates a memory drawing context compatible with `reference`; none on failure.
 DrawContext platform_create_memory_context(DrawContext reference);

@@ -96,11 +96,9 @@ CursorPlacement cursor_position(std::int32_t stretch, std::int32_t scale, std::i
         // height too. The sum is truncated only at the end, so -0.8125 lands on 0, not -1.
         const double r = static_cast<double>(fit_w) / static_cast<double>(W);
         placement.at.x = truncate_int32(static_cast<double>(client.x) * r +
-                                            static_cast<double>(offset_x) -
-                                            static_cast<double>(hot_x));
+                                        static_cast<double>(offset_x) - static_cast<double>(hot_x));
         placement.at.y = truncate_int32(static_cast<double>(client.y) * r +
-                                            static_cast<double>(offset_y) -
-                                            static_cast<double>(hot_y));
+                                        static_cast<double>(offset_y) - static_cast<double>(hot_y));
         break;
     }
     default:

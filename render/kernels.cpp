@@ -33,9 +33,7 @@ Pixel exact_average_quad(Pixel a, Pixel b, Pixel c, Pixel d) {
 
 // The picking kernels return an input word untouched, top byte included; only strict comparisons
 // replace the current choice, which is what gives a tie to the earlier argument.
-Pixel pick_darker_pair(Pixel a, Pixel b) {
-    return pixel_weight(a) > pixel_weight(b) ? b : a;
-}
+Pixel pick_darker_pair(Pixel a, Pixel b) { return pixel_weight(a) > pixel_weight(b) ? b : a; }
 
 Pixel pick_darker_quad(Pixel a, Pixel b, Pixel c, Pixel d) {
     Pixel best = a;
@@ -47,9 +45,7 @@ Pixel pick_darker_quad(Pixel a, Pixel b, Pixel c, Pixel d) {
     return best;
 }
 
-Pixel pick_brighter_pair(Pixel a, Pixel b) {
-    return pixel_weight(a) >= pixel_weight(b) ? a : b;
-}
+Pixel pick_brighter_pair(Pixel a, Pixel b) { return pixel_weight(a) >= pixel_weight(b) ? a : b; }
 
 Pixel pick_brighter_quad(Pixel a, Pixel b, Pixel c, Pixel d) {
     Pixel best = a;
@@ -63,13 +59,13 @@ Pixel pick_brighter_quad(Pixel a, Pixel b, Pixel c, Pixel d) {
 
 KernelSlots choose_kernels(std::int32_t smoothness) {
     switch (smoothness) {
-        case SMOOTHNESS_EXACT_AVERAGE:
-            return {exact_average_pair, exact_average_quad};
-        case SMOOTHNESS_PICK_DARKER:
-            return {pick_darker_pair, pick_darker_quad};
-        case SMOOTHNESS_PICK_BRIGHTER:
-            return {pick_brighter_pair, pick_brighter_quad};
-        default:
-            return {fast_average_pair, fast_average_quad};
+    case SMOOTHNESS_EXACT_AVERAGE:
+        return {exact_average_pair, exact_average_quad};
+    case SMOOTHNESS_PICK_DARKER:
+        return {pick_darker_pair, pick_darker_quad};
+    case SMOOTHNESS_PICK_BRIGHTER:
+        return {pick_brighter_pair, pick_brighter_quad};
+    default:
+        return {fast_average_pair, fast_average_quad};
     }
 }

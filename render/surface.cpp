@@ -15,7 +15,8 @@ void create_surface(Surface& surface, DrawContext reference, std::int32_t width,
     surface.context = platform_create_memory_context(reference);
     platform_select_bitmap(surface.context, surface.bitmap);
     if (surface.pixels != nullptr && width > 0 && height > 0) {
-        std::memset(surface.pixels, 0,
-                    static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * sizeof(Pixel));
+        std::memset(
+            surface.pixels, 0,
+            static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * sizeof(Pixel));
     }
 }

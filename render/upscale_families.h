@@ -24,9 +24,7 @@ namespace {
 // below; the mask clears exactly those bits and the top byte, so each byte holds at most 127 (63)
 // and the sum of two halves (four quarters) stays within its byte.
 struct FastAverageFamily {
-    static Pixel pair(Pixel a, Pixel b) {
-        return ((a >> 1) & HALF_MASK) + ((b >> 1) & HALF_MASK);
-    }
+    static Pixel pair(Pixel a, Pixel b) { return ((a >> 1) & HALF_MASK) + ((b >> 1) & HALF_MASK); }
     static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
         return ((a >> 2) & QUARTER_MASK) + ((b >> 2) & QUARTER_MASK) + ((c >> 2) & QUARTER_MASK) +
                ((d >> 2) & QUARTER_MASK);
@@ -163,14 +161,14 @@ template <template <typename, std::int32_t> class Rows, typename Fast, typename 
           typename Darker, typename Brighter>
 Upscaler upscaler_for(std::int32_t smoothness) {
     switch (smoothness) {
-        case SMOOTHNESS_EXACT_AVERAGE:
-            return upscale_with<Rows, Exact>;
-        case SMOOTHNESS_PICK_DARKER:
-            return upscale_with<Rows, Darker>;
-        case SMOOTHNESS_PICK_BRIGHTER:
-            return upscale_with<Rows, Brighter>;
-        default:
-            return upscale_with<Rows, Fast>;
+    case SMOOTHNESS_EXACT_AVERAGE:
+        return upscale_with<Rows, Exact>;
+    case SMOOTHNESS_PICK_DARKER:
+        return upscale_with<Rows, Darker>;
+    case SMOOTHNESS_PICK_BRIGHTER:
+        return upscale_with<Rows, Brighter>;
+    default:
+        return upscale_with<Rows, Fast>;
     }
 }
 

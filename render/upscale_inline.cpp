@@ -19,8 +19,8 @@ struct BlockRows {
         for (std::int32_t sy = 0; sy < H - 1; sy += 2) {
             const Pixel* lower = source.pixels + sy * source_stride;
             upscale_block_span<Family, K>(lower, lower + source_stride,
-                                          destination_block_row(upscaled, K, sy),
-                                          upscaled_stride, 0, W);
+                                          destination_block_row(upscaled, K, sy), upscaled_stride,
+                                          0, W);
         }
     }
 };

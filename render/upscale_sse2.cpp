@@ -79,9 +79,8 @@ struct ExactAverageSse2 {
         const Vec green =
             _mm_and_si128(_mm_add_epi32(channel_sum(a, b, GREEN), channel_sum(c, d, GREEN)),
                           splat(QUAD_KEEP_GREEN));
-        const Vec red =
-            _mm_and_si128(_mm_add_epi32(channel_sum(a, b, RED), channel_sum(c, d, RED)),
-                          splat(QUAD_KEEP_RED));
+        const Vec red = _mm_and_si128(_mm_add_epi32(channel_sum(a, b, RED), channel_sum(c, d, RED)),
+                                      splat(QUAD_KEEP_RED));
         const Vec blue = _mm_and_si128(
             _mm_add_epi32(channel_sum(a, b, BLUE), channel_sum(c, d, BLUE)), splat(QUAD_KEEP_BLUE));
         return _mm_srli_epi32(_mm_or_si128(_mm_or_si128(green, red), blue), 2);

@@ -11,8 +11,7 @@ const char* const SETTINGS_EXTENSION = ".ini";
 
 std::string settings_path(const std::string& executable_path) {
     const std::size_t last_separator = executable_path.find_last_of("/\\");
-    const std::size_t name_start =
-        last_separator == std::string::npos ? 0 : last_separator + 1;
+    const std::size_t name_start = last_separator == std::string::npos ? 0 : last_separator + 1;
     // Leading dots mark a hidden file, not an extension, so the search starts after them.
     const std::size_t stem_start = executable_path.find_first_not_of('.', name_start);
     std::size_t dot = std::string::npos;

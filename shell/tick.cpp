@@ -23,12 +23,14 @@ void draw_image(DrawContext overlay, DrawContext screen, Point origin) {
     const ViewState& v = view_state;
     const Rect source{origin.x, origin.y, v.W, v.H};
     if (v.stretch == STRETCH_WHOLE) {
-        platform_stretch_copy(overlay, Rect{v.offset_x, v.offset_y, times(v.scale, v.W), times(v.scale, v.H)},
-                              screen, source);
+        platform_stretch_copy(
+            overlay, Rect{v.offset_x, v.offset_y, times(v.scale, v.W), times(v.scale, v.H)}, screen,
+            source);
     } else if (v.stretch == STRETCH_BLENDED) {
         fractional_frame(screen, overlay, origin);
     } else if (v.stretch == STRETCH_FIT) {
-        platform_stretch_copy(overlay, Rect{v.offset_x, v.offset_y, v.fit_w, v.fit_h}, screen, source);
+        platform_stretch_copy(overlay, Rect{v.offset_x, v.offset_y, v.fit_w, v.fit_h}, screen,
+                              source);
     }
 }
 
@@ -37,8 +39,9 @@ void draw_cursor(DrawContext overlay, Point client) {
     const ViewState& v = view_state;
     // Image and hot spot come from the same grab.
     const CursorRecord cursor = current_cursor();
-    const CursorPlacement placement = cursor_position(v.stretch, v.scale, v.offset_x, v.offset_y,
-                                                      v.fit_w, v.W, client, cursor.hot_x, cursor.hot_y);
+    const CursorPlacement placement =
+        cursor_position(v.stretch, v.scale, v.offset_x, v.offset_y, v.fit_w, v.W, client,
+                        cursor.hot_x, cursor.hot_y);
     if (placement.draw) {
         platform_draw_cursor(overlay, placement.at, cursor.image);
     }

@@ -7,11 +7,11 @@
 // The result of choosing the layout. Fields not concerned by the effective mode keep their start
 // values (offsets 0, fit size 0).
 struct Layout {
-    std::int32_t scale = 1;         // 1..6 in mode 0; 3 (3/2) or 5 (5/2) in mode 1; 1 otherwise
-    std::int32_t stretch = 0;       // the effective mode: 0 whole, 1 blended, 2 aspect fit, or as given
-    std::int32_t offset_x = 0;      // top-left of the enlarged image; negative when it is too large
+    std::int32_t scale = 1;     // 1..6 in mode 0; 3 (3/2) or 5 (5/2) in mode 1; 1 otherwise
+    std::int32_t stretch = 0;   // the effective mode: 0 whole, 1 blended, 2 aspect fit, or as given
+    std::int32_t offset_x = 0;  // top-left of the enlarged image; negative when it is too large
     std::int32_t offset_y = 0;
-    std::int32_t fit_w = 0;         // the stretched size in mode 2
+    std::int32_t fit_w = 0;  // the stretched size in mode 2
     std::int32_t fit_h = 0;
     std::int32_t timer_period = 0;  // doubled in mode 1 (saturating), else unchanged
     bool needs_surfaces = false;    // mode 1: the capture source and upscale surfaces are created

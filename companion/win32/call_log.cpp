@@ -1,7 +1,7 @@
 // The end-to-end tests' build of the companion library MouseHook.dll for Windows: MySetHook and
-// MyEndHook, exported undecorated through mouse_hook.def, each only append "<function> <process id>"
-// to the file that %ZRV5_HOOK_LOG% names, and the pointer stays free, so that those tests can move
-// it anywhere.
+// MyEndHook, exported undecorated through mouse_hook.def, each only append "<function> <process
+// id>" to the file that %ZRV5_HOOK_LOG% names, and the pointer stays free, so that those tests can
+// move it anywhere.
 #include <windows.h>
 
 #include <cstdio>
@@ -38,10 +38,6 @@ void log_call(const char* function) {
 
 }  // namespace
 
-extern "C" void MySetHook(void) {
-    log_call("MySetHook");
-}
+extern "C" void MySetHook(void) { log_call("MySetHook"); }
 
-extern "C" void MyEndHook(void) {
-    log_call("MyEndHook");
-}
+extern "C" void MyEndHook(void) { log_call("MyEndHook"); }

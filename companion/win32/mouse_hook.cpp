@@ -8,13 +8,9 @@
 #include "companion/win32/view_keeper.h"
 #include "hook/mouse_hook.h"
 
-extern "C" void MySetHook(void) {
-    view_keeper_start();
-}
+extern "C" void MySetHook(void) { view_keeper_start(); }
 
-extern "C" void MyEndHook(void) {
-    view_keeper_stop();
-}
+extern "C" void MyEndHook(void) { view_keeper_stop(); }
 
 // A process that ends without its loop taking a quit message (abort(), ExitProcess from anywhere)
 // never calls MyEndHook; the clip would outlive it, so the library lifts it as it is unloaded. (A

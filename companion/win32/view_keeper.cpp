@@ -234,8 +234,8 @@ void ViewKeeper::start() {
     running_ = true;
     // "HWND" holds the handle's 32 bits read as signed; window handles fit in 32 bits and widen
     // with their sign, as LongToHandle does.
-    const PublishedView view = published_view(profile_text, GetSystemMetrics(SM_CXSCREEN),
-                                               GetSystemMetrics(SM_CYSCREEN));
+    const PublishedView view =
+        published_view(profile_text, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     target_ = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(view.window)));
     width_ = view.width;
     height_ = view.height;
@@ -249,8 +249,7 @@ void ViewKeeper::start() {
     if (thread_ != nullptr) {
         WaitForSingleObject(ready_, HOOK_THREAD_BOUND_MS);
     }
-    quit_watch_ =
-        SetWindowsHookExA(WH_GETMESSAGE, watch_quit, this_module(), GetCurrentThreadId());
+    quit_watch_ = SetWindowsHookExA(WH_GETMESSAGE, watch_quit, this_module(), GetCurrentThreadId());
 }
 
 void ViewKeeper::stop() {

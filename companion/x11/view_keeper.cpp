@@ -2,10 +2,10 @@
 // the target's client origin (followed as the target moves) and the published W x H. XFixes pointer
 // barriers stop relative motion at the rectangle's sides; absolute devices and warps pass barriers,
 // so every raw motion, and a regular look between them, brings a pointer found outside back in. A
-// passive grab of Super+Escape on the root writes "EXIT" = "1" to the shared profile, which ends the
-// view at the next tick (or, when the profile cannot be written, asks the program directly). All
-// of it hangs on a connection of the companion's own: when the process ends without MyEndHook, the
-// server drops the barriers and the grab with the connection.
+// passive grab of Super+Escape on the root writes "EXIT" = "1" to the shared profile, which ends
+// the view at the next tick (or, when the profile cannot be written, asks the program directly).
+// All of it hangs on a connection of the companion's own: when the process ends without MyEndHook,
+// the server drops the barriers and the grab with the connection.
 #include "companion/x11/view_keeper.h"
 
 #include <X11/Xlib.h>
@@ -25,10 +25,10 @@
 #include <system_error>
 #include <thread>
 
-#include "vocabulary/published_size.h"
 #include "platform/ini/user_profile.h"
-#include "vocabulary/profile_names.h"
 #include "platform/x11/x11_profile_link.h"
+#include "vocabulary/profile_names.h"
+#include "vocabulary/published_size.h"
 
 namespace {
 
@@ -147,9 +147,9 @@ bool ViewKeeper::open() {
         }
     }
 
-    const PublishedView view = published_view(
-        [](const char* key) { return user_profile_read(PROFILE_SECTION, key, "0"); },
-        screen_width_, screen_height_);
+    const PublishedView view =
+        published_view([](const char* key) { return user_profile_read(PROFILE_SECTION, key, "0"); },
+                       screen_width_, screen_height_);
     // The profile's "HWND" is the window id's 32 bits read as signed.
     target_ = static_cast<Window>(static_cast<std::uint32_t>(view.window));
     capture_width_ = view.width;
@@ -310,10 +310,10 @@ void ViewKeeper::bring_pointer_back() {
     const Rectangle& r = rectangle_;
     // X coordinates are 16-bit and the size at most the screen's, so these sums cannot overflow;
     // they are still taken in 64 bits, as every sum with a published size is.
-    const auto inside_x = static_cast<int>(
-        std::clamp<std::int64_t>(x, r.x, std::int64_t{r.x} + r.width - 1));
-    const auto inside_y = static_cast<int>(
-        std::clamp<std::int64_t>(y, r.y, std::int64_t{r.y} + r.height - 1));
+    const auto inside_x =
+        static_cast<int>(std::clamp<std::int64_t>(x, r.x, std::int64_t{r.x} + r.width - 1));
+    const auto inside_y =
+        static_cast<int>(std::clamp<std::int64_t>(y, r.y, std::int64_t{r.y} + r.height - 1));
     if (inside_x != x || inside_y != y) {
         XWarpPointer(display_, None, root_, 0, 0, 0, 0, inside_x, inside_y);
     }

@@ -108,12 +108,12 @@ bool is_blank_line(std::string_view text, const Line& line) {
 // Where a key lives, or would go, found in one pass over the lines without keeping them, so that
 // the memory needed does not grow with the number of lines.
 struct Place {
-    bool has_key = false;      // the key's first occurrence in a matching section
+    bool has_key = false;  // the key's first occurrence in a matching section
     Line key_line;
     bool has_section = false;  // the section occurs
     Line insert_after;         // the last key line (or the header) of its first occurrence
     bool has_lines = false;
-    Line last_line;            // the text's last line
+    Line last_line;  // the text's last line
 };
 
 // Scans the text for the key. With `first_match_only`, stops at the key's first occurrence, which

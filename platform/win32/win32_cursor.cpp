@@ -9,17 +9,13 @@ std::uint32_t platform_window_thread(WindowHandle window) {
     return GetWindowThreadProcessId(to_hwnd(window), nullptr);
 }
 
-std::uint32_t platform_current_thread() {
-    return GetCurrentThreadId();
-}
+std::uint32_t platform_current_thread() { return GetCurrentThreadId(); }
 
 bool platform_attach_input(std::uint32_t own_thread, std::uint32_t other_thread, bool attach) {
     return AttachThreadInput(own_thread, other_thread, attach ? TRUE : FALSE) != 0;
 }
 
-CursorImage platform_current_cursor() {
-    return from_hicon(GetCursor());
-}
+CursorImage platform_current_cursor() { return from_hicon(GetCursor()); }
 
 CursorImage platform_copy_cursor(CursorImage image) {
     return from_hicon(CopyIcon(to_hicon(image)));
@@ -45,6 +41,4 @@ void platform_release_cursor(CursorImage image) {
     DestroyIcon(to_hicon(image));
 }
 
-CursorImage platform_standard_arrow() {
-    return from_hicon(LoadCursorA(nullptr, IDC_ARROW));
-}
+CursorImage platform_standard_arrow() { return from_hicon(LoadCursorA(nullptr, IDC_ARROW)); }

@@ -54,8 +54,8 @@ void platform_draw_cursor(DrawContext destination, Point at, CursorImage image) 
     DrawIcon(to_hdc(destination), at.x, at.y, to_hicon(image));
 }
 
-BitmapHandle platform_create_bitmap(DrawContext reference, std::int32_t width,
-                                    std::int32_t height, Pixel** pixels) {
+BitmapHandle platform_create_bitmap(DrawContext reference, std::int32_t width, std::int32_t height,
+                                    Pixel** pixels) {
     SurfaceBitmapInfo info{};
     info.header.biSize = sizeof(BITMAPINFOHEADER);
     info.header.biWidth = width;

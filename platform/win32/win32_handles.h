@@ -9,38 +9,24 @@
 #include "platform/platform.h"
 
 // A WindowHandle carries the HWND's value; 0 is no window.
-inline HWND to_hwnd(WindowHandle window) {
-    return reinterpret_cast<HWND>(window.value);
-}
+inline HWND to_hwnd(WindowHandle window) { return reinterpret_cast<HWND>(window.value); }
 
 inline WindowHandle from_hwnd(HWND window) {
     return WindowHandle{reinterpret_cast<std::uintptr_t>(window)};
 }
 
 // The other handles are the Win32 handles themselves, cast to the seam's pointer types.
-inline HDC to_hdc(DrawContext context) {
-    return reinterpret_cast<HDC>(context);
-}
+inline HDC to_hdc(DrawContext context) { return reinterpret_cast<HDC>(context); }
 
-inline DrawContext from_hdc(HDC context) {
-    return reinterpret_cast<DrawContext>(context);
-}
+inline DrawContext from_hdc(HDC context) { return reinterpret_cast<DrawContext>(context); }
 
-inline HBITMAP to_hbitmap(BitmapHandle bitmap) {
-    return reinterpret_cast<HBITMAP>(bitmap);
-}
+inline HBITMAP to_hbitmap(BitmapHandle bitmap) { return reinterpret_cast<HBITMAP>(bitmap); }
 
-inline BitmapHandle from_hbitmap(HBITMAP bitmap) {
-    return reinterpret_cast<BitmapHandle>(bitmap);
-}
+inline BitmapHandle from_hbitmap(HBITMAP bitmap) { return reinterpret_cast<BitmapHandle>(bitmap); }
 
-inline HICON to_hicon(CursorImage image) {
-    return reinterpret_cast<HICON>(image);
-}
+inline HICON to_hicon(CursorImage image) { return reinterpret_cast<HICON>(image); }
 
-inline CursorImage from_hicon(HICON image) {
-    return reinterpret_cast<CursorImage>(image);
-}
+inline CursorImage from_hicon(HICON image) { return reinterpret_cast<CursorImage>(image); }
 
 inline HINSTANCE to_hinstance(InstanceHandle instance) {
     return reinterpret_cast<HINSTANCE>(instance);
@@ -50,17 +36,11 @@ inline InstanceHandle from_hinstance(HINSTANCE instance) {
     return reinterpret_cast<InstanceHandle>(instance);
 }
 
-inline HANDLE to_handle(ThreadHandle thread) {
-    return reinterpret_cast<HANDLE>(thread);
-}
+inline HANDLE to_handle(ThreadHandle thread) { return reinterpret_cast<HANDLE>(thread); }
 
-inline ThreadHandle from_handle(HANDLE thread) {
-    return reinterpret_cast<ThreadHandle>(thread);
-}
+inline ThreadHandle from_handle(HANDLE thread) { return reinterpret_cast<ThreadHandle>(thread); }
 
-inline POINT to_point(Point point) {
-    return POINT{point.x, point.y};
-}
+inline POINT to_point(Point point) { return POINT{point.x, point.y}; }
 
 inline Point from_point(POINT point) {
     return Point{static_cast<std::int32_t>(point.x), static_cast<std::int32_t>(point.y)};

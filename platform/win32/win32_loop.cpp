@@ -21,6 +21,4 @@ std::intptr_t platform_default_procedure(WindowHandle window, std::uint32_t mess
         to_hwnd(window), message, static_cast<WPARAM>(first), static_cast<LPARAM>(second)));
 }
 
-void platform_post_quit(std::int32_t code) {
-    PostQuitMessage(code);
-}
+void platform_post_quit(std::int32_t code) { PostQuitMessage(code); }

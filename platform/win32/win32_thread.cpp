@@ -44,6 +44,4 @@ bool platform_wait_thread(ThreadHandle thread, std::uint32_t timeout_ms) {
     return WaitForSingleObject(to_handle(thread), timeout_ms) == WAIT_OBJECT_0;
 }
 
-void platform_close_thread(ThreadHandle thread) {
-    CloseHandle(to_handle(thread));
-}
+void platform_close_thread(ThreadHandle thread) { CloseHandle(to_handle(thread)); }

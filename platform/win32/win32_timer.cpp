@@ -13,6 +13,4 @@ void platform_set_timer(WindowHandle window, std::uint32_t id, std::int32_t peri
     SetTimer(to_hwnd(window), id, static_cast<UINT>(period_ms), nullptr);
 }
 
-void platform_kill_timer(WindowHandle window, std::uint32_t id) {
-    KillTimer(to_hwnd(window), id);
-}
+void platform_kill_timer(WindowHandle window, std::uint32_t id) { KillTimer(to_hwnd(window), id); }

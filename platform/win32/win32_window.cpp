@@ -12,9 +12,9 @@ constexpr const char* OVERLAY_TITLE = "ZRV5";
 
 // Forwards every message of the overlay to the core's window procedure.
 LRESULT CALLBACK overlay_procedure(HWND window, UINT message, WPARAM first, LPARAM second) {
-    return static_cast<LRESULT>(overlay_window_procedure(
-        from_hwnd(window), message, static_cast<std::uintptr_t>(first),
-        static_cast<std::intptr_t>(second)));
+    return static_cast<LRESULT>(overlay_window_procedure(from_hwnd(window), message,
+                                                         static_cast<std::uintptr_t>(first),
+                                                         static_cast<std::intptr_t>(second)));
 }
 
 }  // namespace
@@ -62,13 +62,9 @@ void platform_show_window(WindowHandle window, std::int32_t show_state) {
     UpdateWindow(to_hwnd(window));
 }
 
-void platform_set_capture(WindowHandle window) {
-    SetCapture(to_hwnd(window));
-}
+void platform_set_capture(WindowHandle window) { SetCapture(to_hwnd(window)); }
 
-void platform_release_capture() {
-    ReleaseCapture();
-}
+void platform_release_capture() { ReleaseCapture(); }
 
 Point platform_client_to_screen(WindowHandle window, Point point) {
     POINT converted = to_point(point);
@@ -106,9 +102,7 @@ void platform_make_opaque(LayeredAttributesOp operation, WindowHandle window) {
     to_layered_fn(operation)(to_hwnd(window), 0, 255, LWA_ALPHA);
 }
 
-void platform_destroy_window(WindowHandle window) {
-    DestroyWindow(to_hwnd(window));
-}
+void platform_destroy_window(WindowHandle window) { DestroyWindow(to_hwnd(window)); }
 
 Point platform_cursor_position() {
     POINT position{};

@@ -67,8 +67,8 @@ struct Extension {
     int first_error = 0;
 };
 
-Extension extensions[] = {{"Composite"}, {"RENDER"}, {"XFIXES"}, {"SHAPE"}, {"MIT-SHM"},
-                          {"XInputExtension"}, {"DAMAGE"}, {"XKEYBOARD"}};
+Extension extensions[] = {{"Composite"}, {"RENDER"},          {"XFIXES"}, {"SHAPE"},
+                          {"MIT-SHM"},   {"XInputExtension"}, {"DAMAGE"}, {"XKEYBOARD"}};
 std::once_flag extensions_learnt;
 
 thread_local int last_error = 0;
@@ -101,8 +101,8 @@ std::string request_name(Display* display, const XErrorEvent& error) {
         for (const Extension& extension : extensions) {
             if (extension.major == error.request_code) {
                 key = std::string(extension.name) + "." + std::to_string(error.minor_code);
-                fallback = std::string(extension.name) + " request " +
-                           std::to_string(error.minor_code);
+                fallback =
+                    std::string(extension.name) + " request " + std::to_string(error.minor_code);
             }
         }
     }
@@ -123,7 +123,8 @@ std::string error_name(Display* display, const XErrorEvent& error) {
         }
     }
     if (owner != nullptr) {
-        key = std::string(owner->name) + "." + std::to_string(error.error_code - owner->first_error);
+        key =
+            std::string(owner->name) + "." + std::to_string(error.error_code - owner->first_error);
     }
     const std::string fallback = "error " + std::to_string(error.error_code);
     XGetErrorDatabaseText(display, "XProtoError", key.c_str(), fallback.c_str(), text, NAME_SIZE);
@@ -166,7 +167,8 @@ void io_error_exit_handler(Display*, void*) { end_on_display_loss(); }
 
 bool x11_error_expected(const char* request, const char* error) {
     for (const ExpectedError& expected : EXPECTED_ERRORS) {
-        if (std::strcmp(expected.request, request) == 0 && std::strcmp(expected.error, error) == 0) {
+        if (std::strcmp(expected.request, request) == 0 &&
+            std::strcmp(expected.error, error) == 0) {
             return true;
         }
     }

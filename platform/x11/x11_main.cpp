@@ -2,9 +2,9 @@
 // the error handlers (x11_errors.cpp) and runs the system. Display loss ends the process with exit
 // code 1.
 #include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xfixes.h>
-#include <X11/extensions/XShm.h>
 #include <X11/extensions/Xrender.h>
 #include <X11/extensions/shape.h>
 
@@ -44,9 +44,10 @@ bool open_display() {
     // Under Wayland the program runs through XWayland and sees only the X11 clients' windows.
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (wayland != nullptr && wayland[0] != '\0') {
-        std::fprintf(stderr,
-                     "zrv5: warning: in a Wayland session only X11 (XWayland) windows can be picked "
-                     "and shown\n");
+        std::fprintf(
+            stderr,
+            "zrv5: warning: in a Wayland session only X11 (XWayland) windows can be picked "
+            "and shown\n");
     }
     x11.display = XOpenDisplay(name);
     if (x11.display == nullptr) {

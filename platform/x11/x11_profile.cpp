@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "vocabulary/profile_names.h"
 #include "platform/ini/ini_file.h"
 #include "platform/ini/user_profile.h"
 #include "platform/platform.h"
 #include "platform/x11/x11_profile_link.h"
+#include "vocabulary/profile_names.h"
 
 namespace {
 
@@ -39,8 +39,9 @@ struct FileStamp {
     timespec changed{};
 
     bool operator==(const FileStamp& other) const {
-        return exists == other.exists && regular == other.regular && device == other.device && inode == other.inode &&
-               size == other.size && modified.tv_sec == other.modified.tv_sec &&
+        return exists == other.exists && regular == other.regular && device == other.device &&
+               inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec &&
                modified.tv_nsec == other.modified.tv_nsec &&
                changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
     }
@@ -246,6 +247,10 @@ std::string platform_read_profile(const char* section, const char* key, const ch
     const bool settled = !file.exists || (file.regular && nanoseconds(file.changed) + SETTLED_NS <
                                                               nanoseconds(before));
     last_read = LastRead{error == 0 && settled && file == stamp_of(path, true),
-                         section, key, default_text, text, file};
+                         section,
+                         key,
+                         default_text,
+                         text,
+                         file};
     return text;
 }

@@ -74,21 +74,21 @@ const std::vector<TopLevel>& x11_known_top_levels() { return found; }
 
 Window x11_structure_window(const XEvent& event) {
     switch (event.type) {
-        case ConfigureNotify:
-            return event.xconfigure.window;
-        case MapNotify:
-            return event.xmap.window;
-        case UnmapNotify:
-            return event.xunmap.window;
-        case ReparentNotify:
-            return event.xreparent.window;
-        case CirculateNotify:
-            return event.xcirculate.window;
-        case GravityNotify:
-            return event.xgravity.window;
-        case DestroyNotify:
-            return event.xdestroywindow.window;
-        default:
-            return 0;
+    case ConfigureNotify:
+        return event.xconfigure.window;
+    case MapNotify:
+        return event.xmap.window;
+    case UnmapNotify:
+        return event.xunmap.window;
+    case ReparentNotify:
+        return event.xreparent.window;
+    case CirculateNotify:
+        return event.xcirculate.window;
+    case GravityNotify:
+        return event.xgravity.window;
+    case DestroyNotify:
+        return event.xdestroywindow.window;
+    default:
+        return 0;
     }
 }

@@ -36,9 +36,7 @@ void set_empty_shape(Window window, int kind) {
 
 // Returns whether the handle is this process's overlay: the only window the seam's window
 // operations act on.
-bool is_overlay(WindowHandle window) {
-    return window.value != 0 && window.value == x11.overlay;
-}
+bool is_overlay(WindowHandle window) { return window.value != 0 && window.value == x11.overlay; }
 
 // Returns the point moved from `from`'s coordinates into `to`'s; unchanged when either window is
 // none or the translation fails.
@@ -237,7 +235,8 @@ bool platform_window_exists(WindowHandle window) {
     xcb_translate_coordinates_cookie_t origin{};
     xcb_query_pointer_cookie_t pointer{};
     if (ahead) {
-        origin = xcb_translate_coordinates(connection, id, static_cast<xcb_window_t>(x11.root), 0, 0);
+        origin =
+            xcb_translate_coordinates(connection, id, static_cast<xcb_window_t>(x11.root), 0, 0);
         pointer = xcb_query_pointer(connection, static_cast<xcb_window_t>(x11.root));
     }
     xcb_generic_error_t* error = nullptr;
@@ -266,25 +265,25 @@ void x11_forget_prefetched() { prefetched = Prefetched{}; }
 
 void x11_stacking_note(const XEvent& event) {
     switch (event.type) {
-        case MapNotify:
-        case CirculateNotify:
-        case ReparentNotify:
+    case MapNotify:
+    case CirculateNotify:
+    case ReparentNotify:
+        raise_needed = true;
+        break;
+    case ConfigureNotify:
+        // The overlay's own raise reports it above the same sibling as before when it was on
+        // top already; anything else may have restacked it or another window.
+        if (event.xconfigure.window != x11.overlay) {
             raise_needed = true;
-            break;
-        case ConfigureNotify:
-            // The overlay's own raise reports it above the same sibling as before when it was on
-            // top already; anything else may have restacked it or another window.
-            if (event.xconfigure.window != x11.overlay) {
-                raise_needed = true;
-            } else {
-                raise_needed = raise_needed || !overlay_above_known ||
-                               event.xconfigure.above != overlay_above;
-                overlay_above = event.xconfigure.above;
-                overlay_above_known = true;
-            }
-            break;
-        default:
-            break;
+        } else {
+            raise_needed =
+                raise_needed || !overlay_above_known || event.xconfigure.above != overlay_above;
+            overlay_above = event.xconfigure.above;
+            overlay_above_known = true;
+        }
+        break;
+    default:
+        break;
     }
 }
 

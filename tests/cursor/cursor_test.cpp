@@ -124,9 +124,11 @@ TEST_F(CursorTest, ModesWithoutAnImageDrawNone) {
         for (const std::string& entry : drawn()) {
             EXPECT_EQ(entry.substr(entry.rfind(' ') + 1), "none");
         }
-        EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050}, [](std::int32_t x, std::int32_t y) {
-            return whole_factor_frame(x, y, 2, Point{60, 45}, 640, 480);
-        }), "");
+        EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050},
+                                  [](std::int32_t x, std::int32_t y) {
+                                      return whole_factor_frame(x, y, 2, Point{60, 45}, 640, 480);
+                                  }),
+                  "");
     }
 }
 
@@ -164,18 +166,18 @@ TEST_F(CursorTest, FailedCopyOrThreadStartDrawsNoImage) {
 TEST_F(CursorTest, LateAndOutOfOrderGrabsNeverBringBackAnOlderImage) {
     tp.thread_mode = ThreadMode::Late;
     start("1");
-    tp.queue_ticks(1);                         // grab 0 times out: no image yet
+    tp.queue_ticks(1);                           // grab 0 times out: no image yet
     tp.then([&] { tp.run_pending_thread(0); });  // ... and finishes late with shape A
-    tp.queue_ticks(1);                         // grab 1 times out; A is drawn
+    tp.queue_ticks(1);                           // grab 1 times out; A is drawn
     tp.then([&] {
         tp.set_window_cursor(target, shape_b);
-        tp.tick(1);                            // grab 2 times out; A is drawn
+        tp.tick(1);  // grab 2 times out; A is drawn
     });
     tp.then([&] {
-        tp.run_pending_thread(2);              // the newer grab finishes first, with B
+        tp.run_pending_thread(2);  // the newer grab finishes first, with B
         tp.set_window_cursor(target, shape_a);
-        tp.run_pending_thread(1);              // the older one finishes last, with A: discarded
-        tp.tick(1);                            // grab 3 times out; B is drawn
+        tp.run_pending_thread(1);  // the older one finishes last, with A: discarded
+        tp.tick(1);                // grab 3 times out; B is drawn
     });
     tp.queue_quit(0);
     EXPECT_EQ(tp.run_system(), 0);

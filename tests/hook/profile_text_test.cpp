@@ -21,7 +21,11 @@ namespace {
 TEST(ProfileNumbers, ReadBackAsWritten) {
     SeededRandom rng(0x9C0FFEEu);
     SCOPED_TRACE(rng.trace());
-    std::vector<std::int32_t> values = {0, 1, -1, 798, std::numeric_limits<std::int32_t>::max(),
+    std::vector<std::int32_t> values = {0,
+                                        1,
+                                        -1,
+                                        798,
+                                        std::numeric_limits<std::int32_t>::max(),
                                         std::numeric_limits<std::int32_t>::min()};
     for (int i = 0; i < 1000; ++i) {
         values.push_back(as_signed(rng.word()));
@@ -59,10 +63,10 @@ TEST(ExitRequested, OnlyTheValueOneAsks) {
         bool asks;
     };
     const ExitCase cases[] = {
-        {"1", true},    {" 1", true},   {"1x", true},  {"01", true},  {"+1", true},
-        {"4294967297", true},  // wraps to 1
-        {"0", false},   {"2", false},   {"yes", false}, {"", false},  {"-1", false},
-        {"11", false},  {"x1", false},
+        {"1", true},   {" 1", true},         {"1x", true},   {"01", true},
+        {"+1", true},  {"4294967297", true},  // wraps to 1
+        {"0", false},  {"2", false},         {"yes", false}, {"", false},
+        {"-1", false}, {"11", false},        {"x1", false},
     };
     for (const ExitCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "'" << c.text << "'");
@@ -80,11 +84,20 @@ TEST(PublishedSize, ClampedToTheScreenAndNothingWhenItDoesNotFit) {
         std::int32_t size;
     };
     const SizeCase cases[] = {
-        {"640", 1400, 640},          {" +640x", 1400, 640},        {"1400", 1400, 1400},
-        {"1401", 1400, 1400},        {"2147483647", 1400, 1400},   {"2147483648", 1400, 0},
-        {"99999999999999999999", 1400, 0},                          {"0", 1400, 0},
-        {"-640", 1400, 0},           {"-2147483648", 1400, 0},     {"", 1400, 0},
-        {"abc", 1400, 0},            {"640", 0, 0},                {"640", -1, 0},
+        {"640", 1400, 640},
+        {" +640x", 1400, 640},
+        {"1400", 1400, 1400},
+        {"1401", 1400, 1400},
+        {"2147483647", 1400, 1400},
+        {"2147483648", 1400, 0},
+        {"99999999999999999999", 1400, 0},
+        {"0", 1400, 0},
+        {"-640", 1400, 0},
+        {"-2147483648", 1400, 0},
+        {"", 1400, 0},
+        {"abc", 1400, 0},
+        {"640", 0, 0},
+        {"640", -1, 0},
         {"640", 8589934592, 640},
     };
     for (const SizeCase& c : cases) {

@@ -125,8 +125,7 @@ TEST(IniSet, KeepsEveryOtherLine) {
          "[s]\na=1\n[s]\nk=new\n"},
         {"only the first duplicate", "[s]\nk=1\nk=2\n", "s", "k", "3", "[s]\nk=3\nk=2\n"},
         {"line break in the value cut", "[s]\n", "s", "k", "1\n[evil]\nx=2", "[s]\nk=1\n"},
-        {"byte-order mark kept", "\xEF\xBB\xBF[s]\nk=1\n", "s", "k", "2",
-         "\xEF\xBB\xBF[s]\nk=2\n"},
+        {"byte-order mark kept", "\xEF\xBB\xBF[s]\nk=1\n", "s", "k", "2", "\xEF\xBB\xBF[s]\nk=2\n"},
         {"byte-order mark alone", "\xEF\xBB\xBF", "s", "k", "2", "\xEF\xBB\xBF[s]\nk=2\n"},
     };
     for (const SetCase& c : cases) {

@@ -14,9 +14,7 @@ namespace {
 
 constexpr int RANDOM_CASES = 20000;
 
-std::uint32_t channel(Pixel p, int shift) {
-    return (p >> shift) & 0xFFu;
-}
+std::uint32_t channel(Pixel p, int shift) { return (p >> shift) & 0xFFu; }
 
 // Returns the per-channel average of `inputs` (2 or 4 of them) as the model sees it: the exact
 // family takes floor(sum / n), the fast family sums each input's channel shifted right by log2(n).

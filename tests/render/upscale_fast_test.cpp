@@ -77,9 +77,9 @@ void expect_identical(SeededRandom& rng, const Filler& fill, std::int32_t W, std
                                 slots.blend_quad);
                 const std::ptrdiff_t at = first_difference(expected.words(), actual.words());
                 ASSERT_EQ(at, -1) << variant.name << " smoothness " << smoothness << " scale " << k
-                                  << " " << W << "x" << H << " strides " << W + extra_source
-                                  << "/" << upscaled_width << ": word " << at << " (guard "
-                                  << GUARD_WORDS << ") is " << std::hex
+                                  << " " << W << "x" << H << " strides " << W + extra_source << "/"
+                                  << upscaled_width << ": word " << at << " (guard " << GUARD_WORDS
+                                  << ") is " << std::hex
                                   << actual.words()[static_cast<std::size_t>(at)] << " not "
                                   << expected.words()[static_cast<std::size_t>(at)];
             }
@@ -93,7 +93,8 @@ Pixel random_colour(SeededRandom& rng) { return rng.word() & 0xFFFFFFu; }
 
 // A pixel of the given weight (0 to 765) with random channels and a random top byte.
 Pixel pixel_of_weight(SeededRandom& rng, std::int32_t weight) {
-    const std::int32_t red = rng.between(weight > 510 ? weight - 510 : 0, weight < 255 ? weight : 255);
+    const std::int32_t red =
+        rng.between(weight > 510 ? weight - 510 : 0, weight < 255 ? weight : 255);
     const std::int32_t rest = weight - red;
     const std::int32_t green = rng.between(rest > 255 ? rest - 255 : 0, rest < 255 ? rest : 255);
     const std::int32_t blue = rest - green;
@@ -158,24 +159,27 @@ TEST(UpscaleFast, FlatAreasStayFlatAlike) {
     SeededRandom rng(0x666C6174u);
     SCOPED_TRACE(rng.trace());
     for (const Pixel colour : {0x000000u, 0xFFFFFFu, 0xFFFFFFFFu, 0x010101u, 0x808080u}) {
-        expect_identical(rng, [colour](SeededRandom&) { return colour; }, 34, 18);
+        expect_identical(
+            rng, [colour](SeededRandom&) { return colour; }, 34, 18);
     }
     // A random colour per area, and areas that change every few columns.
     for (int i = 0; i < 8; ++i) {
         const Pixel colour = rng.word();
-        expect_identical(rng, [colour](SeededRandom&) { return colour; }, 2 * rng.between(1, 40),
-                         2 * rng.between(1, 20));
+        expect_identical(
+            rng, [colour](SeededRandom&) { return colour; }, 2 * rng.between(1, 40),
+            2 * rng.between(1, 20));
     }
     std::int32_t column = 0;
     Pixel colour = 0;
-    expect_identical(rng,
-                     [&](SeededRandom& r) {
-                         if (column++ % 5 == 0) {
-                             colour = r.word() & 0xFFFFFFu;
-                         }
-                         return colour;
-                     },
-                     64, 12);
+    expect_identical(
+        rng,
+        [&](SeededRandom& r) {
+            if (column++ % 5 == 0) {
+                colour = r.word() & 0xFFFFFFu;
+            }
+            return colour;
+        },
+        64, 12);
 }
 
 TEST(UpscaleFast, PaddedStridesAndRandomSizes) {

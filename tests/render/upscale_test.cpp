@@ -287,12 +287,9 @@ TEST(Upscale, TouchesNothingWhenItCannotOrNeedNotWork) {
         GuardedSurface upscaled(c.upscaled_w, c.upscaled_h);
         Surface source_view = source.surface;
         Surface upscaled_view = upscaled.surface;
-        if (c.null_source)
-            source_view.pixels = nullptr;
-        if (c.null_upscaled)
-            upscaled_view.pixels = nullptr;
-        if (c.W == BIG)
-            source_view.width = BIG;  // a lying width: nothing may be read through it
+        if (c.null_source) source_view.pixels = nullptr;
+        if (c.null_upscaled) upscaled_view.pixels = nullptr;
+        if (c.W == BIG) source_view.width = BIG;  // a lying width: nothing may be read through it
         recorded_calls.clear();
         upscale_blended(source_view, upscaled_view, c.W, c.H, c.scale, recording_pair,
                         recording_quad);

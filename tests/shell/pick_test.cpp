@@ -25,11 +25,13 @@ TEST_F(PickTest, TypicalRunFromClickToExit) {
         tp.tick(1);
     });
     tp.then([&] {
-        const std::string frame = tp.diff_overlay(Rect{0, 0, 1400, 1050}, [](std::int32_t x, std::int32_t y) {
-            // The arrow's hot spot lands on the enlarged pointer: (60 + 2*100 - 5, 45 + 2*50 - 10).
-            if (x >= 255 && x < 259 && y >= 135 && y < 139) return Pixel{0x00FFFFFF};
-            return whole_factor_frame(x, y, 2, Point{60, 45}, 640, 480);
-        });
+        const std::string frame =
+            tp.diff_overlay(Rect{0, 0, 1400, 1050}, [](std::int32_t x, std::int32_t y) {
+                // The arrow's hot spot lands on the enlarged pointer: (60 + 2*100 - 5, 45 + 2*50 -
+                // 10).
+                if (x >= 255 && x < 259 && y >= 135 && y < 139) return Pixel{0x00FFFFFF};
+                return whole_factor_frame(x, y, 2, Point{60, 45}, 640, 480);
+            });
         EXPECT_EQ(frame, "");
         EXPECT_EQ(tp.outstanding_contexts(), 0);
         tp.destroy_window(target);
@@ -43,21 +45,23 @@ TEST_F(PickTest, TypicalRunFromClickToExit) {
                               "write_profile Zarvo5 EXIT 0", "MySetHook", "standard_arrow",
                               "make_opaque overlay", "set_timer 1 100"}),
               "");
-    EXPECT_EQ(tp.check_order({"message timer 1", "window_exists target", "keep_on_top overlay",
-                              "client_to_screen target 0 0", "cursor_position", "screen_to_client target",
-                              "get_context overlay", "get_context screen",
-                              "stretch_copy overlay 60 45 1280 960 <- screen 200 100 640 480",
-                              "fill_black overlay 0 0 60 1050", "fill_black overlay 1340 0 60 1050",
-                              "fill_black overlay 0 0 1400 45", "fill_black overlay 0 1005 1400 45",
-                              "draw_cursor overlay 255 135", "release_context overlay",
-                              "release_context screen", "read_profile Zarvo5 EXIT"}),
-              "");
+    EXPECT_EQ(
+        tp.check_order({"message timer 1", "window_exists target", "keep_on_top overlay",
+                        "client_to_screen target 0 0", "cursor_position", "screen_to_client target",
+                        "get_context overlay", "get_context screen",
+                        "stretch_copy overlay 60 45 1280 960 <- screen 200 100 640 480",
+                        "fill_black overlay 0 0 60 1050", "fill_black overlay 1340 0 60 1050",
+                        "fill_black overlay 0 0 1400 45", "fill_black overlay 0 1005 1400 45",
+                        "draw_cursor overlay 255 135", "release_context overlay",
+                        "release_context screen", "read_profile Zarvo5 EXIT"}),
+        "");
     // The closed target ends the next tick before anything is drawn.
-    const int last_tick = tp.index_of("message timer 1", tp.index_of("external destroy_window target"));
+    const int last_tick =
+        tp.index_of("message timer 1", tp.index_of("external destroy_window target"));
     EXPECT_EQ(tp.index_of("get_context", last_tick), -1);
     EXPECT_EQ(tp.count("MyEndHook"), 1);
-    EXPECT_EQ(tp.check_order({"external destroy_window target", "destroy_window overlay", "MyEndHook",
-                              "read_profile Zarvo5 EXIT", "loop ends 0"}),
+    EXPECT_EQ(tp.check_order({"external destroy_window target", "destroy_window overlay",
+                              "MyEndHook", "read_profile Zarvo5 EXIT", "loop ends 0"}),
               "");
     EXPECT_EQ(tp.live_info_bitmaps(), 0);
 }
@@ -113,8 +117,8 @@ TEST_F(PickTest, RefusedPicksShowTheBoxThenEndWithExitCodeOne) {
         EXPECT_EQ(tp.count("MySetHook"), 0);
         EXPECT_EQ(tp.count("MyEndHook"), 1);
         EXPECT_FALSE(tp.overlay_opaque);
-        EXPECT_EQ(tp.check_order({"message_box", "destroy_window overlay", "kill_timer 1", "MyEndHook",
-                                  "post_quit 1", "loop ends 1"}),
+        EXPECT_EQ(tp.check_order({"message_box", "destroy_window overlay", "kill_timer 1",
+                                  "MyEndHook", "post_quit 1", "loop ends 1"}),
                   "");
     }
 }

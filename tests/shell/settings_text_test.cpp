@@ -28,8 +28,8 @@ TEST(DecimalToInt, ReadsLikeTheStandardConversion) {
         {"100", 100},
         {"007", 7},
         {" \t\n\v\f\r42", 42},
-        {"- 5", 0},   // the sign must touch the digits
-        {"+-5", 0},   // one sign only
+        {"- 5", 0},  // the sign must touch the digits
+        {"+-5", 0},  // one sign only
         {"-", 0},
         {"x1", 0},
         {"12 34", 12},

@@ -13,7 +13,8 @@ namespace {
 using TickTest = SystemTest;
 
 // Runs a view of a patterned target with the given settings for one tick, then quits.
-void run_one_tick(TestPlatform& tp, Rect client, const char* stretch, const char* smoothness = "0") {
+void run_one_tick(TestPlatform& tp, Rect client, const char* stretch,
+                  const char* smoothness = "0") {
     set_setting(tp, "stretch", stretch);
     set_setting(tp, "smoothness", smoothness);
     add_patterned_target(tp, client);
@@ -45,26 +46,31 @@ TEST_F(TickTest, BlendedThreeHalvesFrameIsExact) {
     run_one_tick(tp, Rect{300, 200, 800, 600}, "1", "1");
     EXPECT_EQ(tp.count("set_timer 1 200"), 1);
     const std::vector<Pixel> expected = blended_reference(800, 600, 3, exact_pair, exact_quad);
-    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050}, [&](std::int32_t x, std::int32_t y) {
-        const std::int32_t ix = x - 100;
-        const std::int32_t iy = y - 75;
-        if (ix < 0 || iy < 0 || ix >= 1200 || iy >= 900) return Pixel{0};
-        return expected[static_cast<std::size_t>(iy * 1200 + ix)];
-    }), "");
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050},
+                              [&](std::int32_t x, std::int32_t y) {
+                                  const std::int32_t ix = x - 100;
+                                  const std::int32_t iy = y - 75;
+                                  if (ix < 0 || iy < 0 || ix >= 1200 || iy >= 900) return Pixel{0};
+                                  return expected[static_cast<std::size_t>(iy * 1200 + ix)];
+                              }),
+              "");
     // The corners of the image are the target's own corner pixels, upright.
     EXPECT_EQ(tp.overlay_pixel(100, 75), pattern_pixel(0, 0));
     EXPECT_EQ(tp.overlay_pixel(1299, 974), pattern_pixel(799, 599));
-    EXPECT_EQ(tp.check_order({"copy memory1 0 0 <- screen 300 200", "copy overlay 100 75 <- memory2 0 0",
-                              "fill_black overlay 0 0 100 1050"}),
-              "");
+    EXPECT_EQ(
+        tp.check_order({"copy memory1 0 0 <- screen 300 200", "copy overlay 100 75 <- memory2 0 0",
+                        "fill_black overlay 0 0 100 1050"}),
+        "");
 }
 
 TEST_F(TickTest, BlendedFiveHalvesFrameFillsTheScreenWithoutBands) {
     run_one_tick(tp, Rect{0, 0, 560, 420}, "1", "0");
     const std::vector<Pixel> expected = blended_reference(560, 420, 5, fast_pair, fast_quad);
-    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050}, [&](std::int32_t x, std::int32_t y) {
-        return expected[static_cast<std::size_t>(y * 1400 + x)];
-    }), "");
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050},
+                              [&](std::int32_t x, std::int32_t y) {
+                                  return expected[static_cast<std::size_t>(y * 1400 + x)];
+                              }),
+              "");
     EXPECT_EQ(tp.count("fill_black"), 0);
 }
 
@@ -76,10 +82,11 @@ std::string blended_image_diff(const TestPlatform& tp, Rect client, std::int32_t
         return tp.screen_pixel(client.x + x, client.y + y);
     };
     const ViewState& v = view_state;
-    return tp.diff_overlay(Rect{v.offset_x, v.offset_y, k * client.width / 2, k * client.height / 2},
-                           [&](std::int32_t x, std::int32_t y) {
-                               return blended_pixel(capture, k, x - v.offset_x, y - v.offset_y, pair, quad);
-                           });
+    return tp.diff_overlay(
+        Rect{v.offset_x, v.offset_y, k * client.width / 2, k * client.height / 2},
+        [&](std::int32_t x, std::int32_t y) {
+            return blended_pixel(capture, k, x - v.offset_x, y - v.offset_y, pair, quad);
+        });
 }
 
 // A blended view over changing pictures: each frame is the enlargement of the screen as it is
@@ -128,13 +135,18 @@ TEST_F(TickTest, AspectFitImageBandsAndTheRowBetween) {
     EXPECT_EQ(view_state.fit_w, 1400);
     EXPECT_EQ(view_state.fit_h, 875);
     EXPECT_EQ(tp.entries("fill_black"),
-              (std::vector<std::string>{"fill_black overlay 0 0 1400 87", "fill_black overlay 0 963 1400 87"}));
+              (std::vector<std::string>{"fill_black overlay 0 0 1400 87",
+                                        "fill_black overlay 0 963 1400 87"}));
     // Rows 87 to 961 hold the image, each destination pixel repeating one source pixel; row 962
     // belongs to neither the image nor a band and keeps the window's black.
-    EXPECT_EQ(tp.diff_overlay(Rect{0, 87, 1400, 875}, [](std::int32_t x, std::int32_t y) {
-        return pattern_pixel(x * 640 / 1400, (y - 87) * 400 / 875);
-    }), "");
-    EXPECT_EQ(tp.diff_overlay(Rect{0, 962, 1400, 1}, [](std::int32_t, std::int32_t) { return Pixel{0}; }), "");
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 87, 1400, 875},
+                              [](std::int32_t x, std::int32_t y) {
+                                  return pattern_pixel(x * 640 / 1400, (y - 87) * 400 / 875);
+                              }),
+              "");
+    EXPECT_EQ(
+        tp.diff_overlay(Rect{0, 962, 1400, 1}, [](std::int32_t, std::int32_t) { return Pixel{0}; }),
+        "");
 }
 
 TEST_F(TickTest, UnpaintedRowKeepsEarlierCursorPixels) {
@@ -161,7 +173,8 @@ TEST_F(TickTest, UnpaintedRowKeepsEarlierCursorPixels) {
 TEST_F(TickTest, OnlyTheTopAndBottomBandsForAFullWidthImage) {
     run_one_tick(tp, Rect{0, 0, 700, 400}, "2");
     EXPECT_EQ(tp.entries("fill_black"),
-              (std::vector<std::string>{"fill_black overlay 0 0 1400 125", "fill_black overlay 0 925 1400 125"}));
+              (std::vector<std::string>{"fill_black overlay 0 0 1400 125",
+                                        "fill_black overlay 0 925 1400 125"}));
 }
 
 TEST_F(TickTest, ImageWiderThanTheScreenIsCentredAndKeptWhole) {
@@ -169,9 +182,12 @@ TEST_F(TickTest, ImageWiderThanTheScreenIsCentredAndKeptWhole) {
     run_one_tick(tp, Rect{-100, 0, 1600, 400}, "0");
     EXPECT_EQ(view_state.offset_x, -100);
     EXPECT_EQ(tp.count("fill_black overlay 0 0 -100"), 0);
-    EXPECT_EQ(tp.diff_overlay(Rect{0, 325, 1400, 400}, [](std::int32_t x, std::int32_t y) {
-        return pattern_pixel(x + 100, y - 325);  // screen x shows client x + 100
-    }), "");
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 325, 1400, 400},
+                              [](std::int32_t x, std::int32_t y) {
+                                  return pattern_pixel(x + 100,
+                                                       y - 325);  // screen x shows client x + 100
+                              }),
+              "");
 }
 
 TEST_F(TickTest, UnknownStretchModeDrawsNothingAtAll) {
@@ -181,7 +197,9 @@ TEST_F(TickTest, UnknownStretchModeDrawsNothingAtAll) {
     EXPECT_EQ(tp.count("copy"), 0);
     EXPECT_EQ(tp.count("fill_black"), 0);
     EXPECT_EQ(tp.count("draw_cursor"), 0);
-    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050}, [](std::int32_t, std::int32_t) { return Pixel{0}; }), "");
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050},
+                              [](std::int32_t, std::int32_t) { return Pixel{0}; }),
+              "");
 }
 
 TEST_F(TickTest, MissingSurfaceMemorySkipsTheBlendedImageButNotTheBands) {
@@ -219,9 +237,11 @@ TEST_F(TickTest, ExitRequestLetsTheTickFinishItsFrameFirst) {
                               "read_profile Zarvo5 EXIT", "destroy_window overlay", "MyEndHook",
                               "loop ends 0"}),
               "");
-    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050}, [](std::int32_t x, std::int32_t y) {
-        return whole_factor_frame(x, y, 2, Point{60, 45}, 640, 480);
-    }), "");
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050},
+                              [](std::int32_t x, std::int32_t y) {
+                                  return whole_factor_frame(x, y, 2, Point{60, 45}, 640, 480);
+                              }),
+              "");
     (void)target;
 }
 

@@ -4,10 +4,6 @@
 
 #include "support/test_platform.h"
 
-extern "C" void MySetHook(void) {
-    test_platform.record("MySetHook");
-}
+extern "C" void MySetHook(void) { test_platform.record("MySetHook"); }
 
-extern "C" void MyEndHook(void) {
-    test_platform.record("MyEndHook");
-}
+extern "C" void MyEndHook(void) { test_platform.record("MyEndHook"); }

@@ -21,7 +21,8 @@ inline void set_setting(TestPlatform& tp, const char* key, const std::string& va
 inline WindowHandle add_patterned_target(TestPlatform& tp, Rect client, std::uint32_t salt = 0,
                                          std::uintptr_t handle_value = 0) {
     const WindowHandle target = tp.add_window("target", client, TARGET_THREAD, handle_value);
-    tp.paint_screen(client, [salt](std::int32_t x, std::int32_t y) { return pattern_pixel(x, y, salt); });
+    tp.paint_screen(client,
+                    [salt](std::int32_t x, std::int32_t y) { return pattern_pixel(x, y, salt); });
     return target;
 }
 
@@ -32,9 +33,8 @@ inline Point centre_of(Rect client) {
 
 // Returns the pixel a whole-factor frame shows at overlay (x, y): the pattern enlarged by `scale`
 // at the offsets, black elsewhere (the bands and the window background).
-inline Pixel whole_factor_frame(std::int32_t x, std::int32_t y, std::int32_t scale,
-                                Point offset, std::int32_t W, std::int32_t H,
-                                std::uint32_t salt = 0) {
+inline Pixel whole_factor_frame(std::int32_t x, std::int32_t y, std::int32_t scale, Point offset,
+                                std::int32_t W, std::int32_t H, std::uint32_t salt = 0) {
     const std::int32_t ix = x - offset.x;
     const std::int32_t iy = y - offset.y;
     if (ix < 0 || iy < 0 || ix >= scale * W || iy >= scale * H) {

@@ -26,8 +26,8 @@ void TestPlatform::reset(std::int32_t screen_width, std::int32_t screen_height) 
     *this = TestPlatform();
     screen_width_ = std::max(screen_width, 0);
     screen_height_ = std::max(screen_height, 0);
-    const auto area = static_cast<std::size_t>(screen_width_) *
-                      static_cast<std::size_t>(screen_height_);
+    const auto area =
+        static_cast<std::size_t>(screen_width_) * static_cast<std::size_t>(screen_height_);
     screen_.assign(area, DESKTOP_COLOUR);
     overlay_width_ = screen_width_;
     overlay_height_ = screen_height_;
@@ -43,9 +43,7 @@ void TestPlatform::record(const std::string& entry) {
     call_threads.push_back(current_thread_);
 }
 
-void TestPlatform::fail(const std::string& problem) {
-    errors.push_back(problem);
-}
+void TestPlatform::fail(const std::string& problem) { errors.push_back(problem); }
 
 std::vector<std::string> TestPlatform::take_errors() {
     std::vector<std::string> taken;
@@ -145,9 +143,7 @@ const std::string* TestPlatform::setting(const std::string& path, const std::str
 
 // --- Fixture ---------------------------------------------------------------------------------
 
-void SystemTest::SetUp() {
-    tp.reset(1400, 1050);
-}
+void SystemTest::SetUp() { tp.reset(1400, 1050); }
 
 void SystemTest::TearDown() {
     EXPECT_EQ(tp.guard_damage(), "");
@@ -158,8 +154,8 @@ void SystemTest::TearDown() {
     EXPECT_EQ(problems, "") << tp.log_text();
     if (HasFailure()) {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        const std::string path = ::testing::TempDir() + info->test_suite_name() + "." +
-                                 info->name() + ".ppm";
+        const std::string path =
+            ::testing::TempDir() + info->test_suite_name() + "." + info->name() + ".ppm";
         if (tp.save_overlay(path)) {
             std::fprintf(stderr, "overlay saved to %s\n", path.c_str());
         }
@@ -224,8 +220,8 @@ std::int32_t platform_run_message_loop() {
     return test_platform.run_message_loop();
 }
 
-std::intptr_t platform_default_procedure(WindowHandle window, std::uint32_t message,
-                                         std::uintptr_t, std::intptr_t) {
+std::intptr_t platform_default_procedure(WindowHandle window, std::uint32_t message, std::uintptr_t,
+                                         std::intptr_t) {
     test_platform.record("default_procedure " + test_platform.window_name(window) + " " +
                          std::to_string(message));
     return 0;

@@ -11,8 +11,8 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <unordered_set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/platform.h"
@@ -153,9 +153,9 @@ public:
     std::set<std::uint32_t> unjoinable_threads;
 
     // --- Records the test reads --------------------------------------------------------------
-    std::vector<std::string> calls;            // one entry per seam call and delivered message
-    std::vector<std::uint32_t> call_threads;   // the calling thread of each entry
-    std::vector<std::string> errors;           // misuse of the seam found so far
+    std::vector<std::string> calls;           // one entry per seam call and delivered message
+    std::vector<std::uint32_t> call_threads;  // the calling thread of each entry
+    std::vector<std::string> errors;          // misuse of the seam found so far
     std::vector<MessageBoxRecord> message_boxes;
     std::vector<TimerRecord> timers;           // timers running now
     std::vector<std::uint32_t> wait_timeouts;  // the bound of every platform_wait_thread
@@ -225,7 +225,8 @@ public:
     // Queues a step that posts a quit message as another party would.
     void queue_quit(std::int32_t code);
     // Releases the left button at a screen point: the overlay gets MSG_LBUTTONUP only while it
-    // holds the capture; otherwise the release goes to the window beneath and the core sees nothing.
+    // holds the capture; otherwise the release goes to the window beneath and the core sees
+    // nothing.
     void release_left_button(Point screen_point);
     // Posts MSG_LBUTTONUP at a client point of the overlay, capture or not.
     void post_left_button_up(Point client_point);
@@ -313,7 +314,8 @@ public:
     std::intptr_t deliver(WindowHandle window, std::uint32_t message, std::uintptr_t first,
                           std::intptr_t second);
     WindowHandle create_overlay(std::int32_t width, std::int32_t height);
-    // Destroys the window: the overlay first handles MSG_DESTROY; then its timers and the capture go.
+    // Destroys the window: the overlay first handles MSG_DESTROY; then its timers and the capture
+    // go.
     void destroy(WindowHandle window);
     DrawContext new_context(PlatformDrawContext::Kind kind, WindowHandle window);
     PlatformBitmap* new_bitmap(std::int32_t width, std::int32_t height, bool from_cursor_info);

@@ -30,9 +30,8 @@ bool TestPlatform::is_cursor(const PlatformCursorImage* image) const {
     return known_cursors_.count(image) != 0;
 }
 
-CursorImage TestPlatform::make_cursor_image(std::int32_t width, std::int32_t height,
-                                            Pixel colour, std::int32_t hot_x,
-                                            std::int32_t hot_y) {
+CursorImage TestPlatform::make_cursor_image(std::int32_t width, std::int32_t height, Pixel colour,
+                                            std::int32_t hot_x, std::int32_t hot_y) {
     const auto words = static_cast<std::size_t>(std::max(width, 0)) *
                        static_cast<std::size_t>(std::max(height, 0));
     return make_cursor_image(width, height, std::vector<Pixel>(words, colour), hot_x, hot_y);
@@ -48,9 +47,8 @@ CursorImage TestPlatform::make_cursor_image(std::int32_t width, std::int32_t hei
              std::to_string(width) + " x " + std::to_string(height));
         pixels.resize(words, CURSOR_CLEAR);
     }
-    const auto made = std::count_if(cursors_.begin(), cursors_.end(), [](const auto& c) {
-        return !c->is_copy && !c->is_arrow;
-    });
+    const auto made = std::count_if(cursors_.begin(), cursors_.end(),
+                                    [](const auto& c) { return !c->is_copy && !c->is_arrow; });
     PlatformCursorImage* image = new_cursor("cursor" + std::to_string(made + 1));
     image->width = std::max(width, 0);
     image->height = std::max(height, 0);
@@ -82,20 +80,15 @@ void TestPlatform::set_standard_arrow(std::int32_t width, std::int32_t height, P
     }
     arrow_->width = std::max(width, 0);
     arrow_->height = std::max(height, 0);
-    arrow_->pixels.assign(static_cast<std::size_t>(arrow_->width) *
-                              static_cast<std::size_t>(arrow_->height),
-                          colour);
+    arrow_->pixels.assign(
+        static_cast<std::size_t>(arrow_->width) * static_cast<std::size_t>(arrow_->height), colour);
     arrow_->hot_x = hot_x;
     arrow_->hot_y = hot_y;
 }
 
-int TestPlatform::copies_made() const {
-    return copies_made_count;
-}
+int TestPlatform::copies_made() const { return copies_made_count; }
 
-int TestPlatform::live_cursor_copies() const {
-    return live_copies_count;
-}
+int TestPlatform::live_cursor_copies() const { return live_copies_count; }
 
 // --- Threads ---------------------------------------------------------------------------------
 
@@ -205,8 +198,8 @@ CursorImage platform_copy_cursor(CursorImage image) {
         tp.fail("copy_cursor: " + image->label + " was already released");
         return nullptr;
     }
-    PlatformCursorImage* copy = tp.new_cursor(image->label + ".copy" +
-                                              std::to_string(tp.copies_made() + 1));
+    PlatformCursorImage* copy =
+        tp.new_cursor(image->label + ".copy" + std::to_string(tp.copies_made() + 1));
     copy->width = image->width;
     copy->height = image->height;
     copy->pixels = image->pixels;

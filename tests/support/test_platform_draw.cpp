@@ -85,49 +85,49 @@ Canvas canvas_of(DrawContext context, bool writing, const char* operation) {
         return canvas;
     }
     switch (context->kind) {
-        case PlatformDrawContext::Kind::Memory: {
-            PlatformBitmap* bitmap = context->bitmap;
-            if (bitmap == nullptr) {
-                return canvas;
-            }
-            if (bitmap->deleted) {
-                tp.fail(std::string(operation) + ": " + bitmap->label + " was deleted");
-                return canvas;
-            }
-            canvas.data = bitmap->pixels;
-            canvas.buffer_width = canvas.width = bitmap->width;
-            canvas.buffer_height = canvas.height = bitmap->height;
-            canvas.bottom_up = true;
+    case PlatformDrawContext::Kind::Memory: {
+        PlatformBitmap* bitmap = context->bitmap;
+        if (bitmap == nullptr) {
             return canvas;
         }
-        case PlatformDrawContext::Kind::Screen:
-            canvas.data = tp.screen_buffer().data();
-            canvas.buffer_width = canvas.width = tp.screen_width();
-            canvas.buffer_height = canvas.height = tp.screen_height();
-            canvas.on_screen = true;
-            break;
-        case PlatformDrawContext::Kind::Window: {
-            const TestWindow* window = tp.find_window(context->window);
-            if (window == nullptr || !window->exists) {
-                return canvas;
-            }
-            if (window->is_overlay) {
-                canvas.data = tp.overlay_buffer().data();
-                canvas.buffer_width = canvas.width = tp.overlay_width();
-                canvas.buffer_height = canvas.height = tp.overlay_height();
-                return canvas;
-            }
-            // Another program's window: its client area as the screen shows it.
-            canvas.data = tp.screen_buffer().data();
-            canvas.buffer_width = tp.screen_width();
-            canvas.buffer_height = tp.screen_height();
-            canvas.origin_x = window->client.x;
-            canvas.origin_y = window->client.y;
-            canvas.width = window->client.width;
-            canvas.height = window->client.height;
-            canvas.on_screen = true;
-            break;
+        if (bitmap->deleted) {
+            tp.fail(std::string(operation) + ": " + bitmap->label + " was deleted");
+            return canvas;
         }
+        canvas.data = bitmap->pixels;
+        canvas.buffer_width = canvas.width = bitmap->width;
+        canvas.buffer_height = canvas.height = bitmap->height;
+        canvas.bottom_up = true;
+        return canvas;
+    }
+    case PlatformDrawContext::Kind::Screen:
+        canvas.data = tp.screen_buffer().data();
+        canvas.buffer_width = canvas.width = tp.screen_width();
+        canvas.buffer_height = canvas.height = tp.screen_height();
+        canvas.on_screen = true;
+        break;
+    case PlatformDrawContext::Kind::Window: {
+        const TestWindow* window = tp.find_window(context->window);
+        if (window == nullptr || !window->exists) {
+            return canvas;
+        }
+        if (window->is_overlay) {
+            canvas.data = tp.overlay_buffer().data();
+            canvas.buffer_width = canvas.width = tp.overlay_width();
+            canvas.buffer_height = canvas.height = tp.overlay_height();
+            return canvas;
+        }
+        // Another program's window: its client area as the screen shows it.
+        canvas.data = tp.screen_buffer().data();
+        canvas.buffer_width = tp.screen_width();
+        canvas.buffer_height = tp.screen_height();
+        canvas.origin_x = window->client.x;
+        canvas.origin_y = window->client.y;
+        canvas.width = window->client.width;
+        canvas.height = window->client.height;
+        canvas.on_screen = true;
+        break;
+    }
     }
     if (writing) {
         // The system only ever draws into its overlay and its own surfaces.
@@ -239,8 +239,8 @@ std::string TestPlatform::guard_damage() const {
         const GuardDamage damage = ::guard_damage(bitmap->storage);
         if (damage.distance != 0) {
             std::ostringstream text;
-            text << bitmap->label << " (" << bitmap->width << " x " << bitmap->height
-                 << "): word " << damage.distance << (damage.before ? " before" : " after")
+            text << bitmap->label << " (" << bitmap->width << " x " << bitmap->height << "): word "
+                 << damage.distance << (damage.before ? " before" : " after")
                  << " the pixels was overwritten with 0x" << std::hex << damage.value;
             return text.str();
         }
@@ -299,8 +299,7 @@ void platform_release_context(WindowHandle window, DrawContext context) {
 void platform_stretch_copy(DrawContext destination, Rect to, DrawContext source, Rect from) {
     test_platform.record("stretch_copy " + context_name(destination) +
                          numbers({to.x, to.y, to.width, to.height}) + " <- " +
-                         context_name(source) +
-                         numbers({from.x, from.y, from.width, from.height}));
+                         context_name(source) + numbers({from.x, from.y, from.width, from.height}));
     const Canvas write = canvas_of(destination, true, "stretch_copy");
     const Canvas read = canvas_of(source, false, "stretch_copy");
     transfer(write, to, read, from);
@@ -356,8 +355,8 @@ void platform_draw_cursor(DrawContext destination, Point at, CursorImage image) 
     }
 }
 
-BitmapHandle platform_create_bitmap(DrawContext reference, std::int32_t width,
-                                    std::int32_t height, Pixel** pixels) {
+BitmapHandle platform_create_bitmap(DrawContext reference, std::int32_t width, std::int32_t height,
+                                    Pixel** pixels) {
     TestPlatform& tp = test_platform;
     tp.record("create_bitmap " + std::to_string(width) + " " + std::to_string(height));
     if (reference != nullptr && !tp.is_context(reference)) {

@@ -69,10 +69,9 @@ TEST_F(TestPlatformPixels, CopyIntoMemoryContextStoresBottomUpAndComesBackUprigh
     const WindowHandle overlay = make_overlay(tp);
     DrawContext target = platform_get_context(overlay);
     platform_copy(target, Point{10, 20}, block.context, Point{0, 0}, 5, 3);
-    EXPECT_EQ(tp.diff_overlay(Rect{10, 20, 5, 3},
-                              [](std::int32_t x, std::int32_t y) {
-                                  return pattern_pixel(x - 10, y - 20);
-                              }),
+    EXPECT_EQ(tp.diff_overlay(
+                  Rect{10, 20, 5, 3},
+                  [](std::int32_t x, std::int32_t y) { return pattern_pixel(x - 10, y - 20); }),
               "");
     EXPECT_EQ(tp.overlay_pixel(9, 20), 0u);
     EXPECT_EQ(tp.overlay_pixel(15, 22), 0u);
@@ -248,8 +247,8 @@ TEST_F(TestPlatformCursors, DrawPutsTheTopLeftAtThePointSkippingClearWordsAndCli
     const Pixel a = 0x00010203u;
     const Pixel b = 0x00040506u;
     const Pixel c = 0x00070809u;
-    const CursorImage image =
-        tp.make_cursor_image(3, 2, std::vector<Pixel>{a, CURSOR_CLEAR, b, c, c, CURSOR_CLEAR}, 1, 1);
+    const CursorImage image = tp.make_cursor_image(
+        3, 2, std::vector<Pixel>{a, CURSOR_CLEAR, b, c, c, CURSOR_CLEAR}, 1, 1);
     const Block block = make_block(4, 4);
     platform_draw_cursor(block.context, Point{2, 1}, image);
     platform_draw_cursor(block.context, Point{-2, 3}, image);
@@ -262,8 +261,8 @@ TEST_F(TestPlatformCursors, DrawPutsTheTopLeftAtThePointSkippingClearWordsAndCli
     };
     for (std::int32_t y = 0; y < 4; ++y) {
         for (std::int32_t x = 0; x < 4; ++x) {
-            EXPECT_EQ(block.image(x, y), expected[static_cast<std::size_t>(y)]
-                                                 [static_cast<std::size_t>(x)])
+            EXPECT_EQ(block.image(x, y),
+                      expected[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)])
                 << "(" << x << ", " << y << ")";
         }
     }

@@ -15,8 +15,8 @@ constexpr Pixel OUTSIDE = 0xFFFFFFFFu;
 void TestPlatform::paint_screen(Rect area, const PixelAt& colour_at) {
     for (std::int32_t y = std::max(area.y, 0); y < std::min(area.y + area.height, screen_height_);
          ++y) {
-        for (std::int32_t x = std::max(area.x, 0);
-             x < std::min(area.x + area.width, screen_width_); ++x) {
+        for (std::int32_t x = std::max(area.x, 0); x < std::min(area.x + area.width, screen_width_);
+             ++x) {
             screen_[static_cast<std::size_t>(y) * static_cast<std::size_t>(screen_width_) +
                     static_cast<std::size_t>(x)] = colour_at(x - area.x, y - area.y);
         }
@@ -77,8 +77,8 @@ std::string image_diff(Rect region, const PixelAt& got, const PixelAt& expected)
             const Pixel want = expected(x, y);
             if (have != want) {
                 if (differing == 0) {
-                    first << std::hex << "first at (" << std::dec << x << ", " << y
-                          << "): got 0x" << std::hex << have << ", expected 0x" << want;
+                    first << std::hex << "first at (" << std::dec << x << ", " << y << "): got 0x"
+                          << std::hex << have << ", expected 0x" << want;
                 }
                 ++differing;
             }

@@ -85,7 +85,8 @@ TEST_F(TestPlatformThreads, LateRoutinesTimeOutAndRunWhenAndInTheOrderTheTestSay
     EXPECT_TRUE(tp.run_pending_thread(0));
     EXPECT_FALSE(tp.run_pending_thread(0));
     EXPECT_FALSE(tp.run_pending_thread(2));
-    EXPECT_EQ(record.ran_on, (std::vector<std::uint32_t>{FIRST_GRAB_THREAD + 1, FIRST_GRAB_THREAD}));
+    EXPECT_EQ(record.ran_on,
+              (std::vector<std::uint32_t>{FIRST_GRAB_THREAD + 1, FIRST_GRAB_THREAD}));
     EXPECT_EQ(tp.pending_threads(), 0);
     EXPECT_EQ(tp.current_thread(), GUI_THREAD);
 

@@ -34,7 +34,8 @@ WindowHandle TestPlatform::add_window(const std::string& name, Rect client,
         } while (find_window(WindowHandle{handle_value}) != nullptr ||
                  handle_value == overlay_handle_value);
     } else if (find_window(WindowHandle{handle_value}) != nullptr) {
-        fail("add_window: handle value already in use by " + window_name(WindowHandle{handle_value}));
+        fail("add_window: handle value already in use by " +
+             window_name(WindowHandle{handle_value}));
     }
     auto window = std::make_unique<TestWindow>();
     window->name = name;
@@ -127,9 +128,8 @@ WindowHandle TestPlatform::create_overlay(std::int32_t width, std::int32_t heigh
     windows_.push_back(std::move(window));
     overlay_width_ = std::max(width, 0);
     overlay_height_ = std::max(height, 0);
-    overlay_pixels_.assign(static_cast<std::size_t>(overlay_width_) *
-                               static_cast<std::size_t>(overlay_height_),
-                           0u);
+    overlay_pixels_.assign(
+        static_cast<std::size_t>(overlay_width_) * static_cast<std::size_t>(overlay_height_), 0u);
     // As on Windows, the creation message is handled before the creating call returns.
     deliver(overlay, MSG_CREATE, 0, 0);
     return overlay;
@@ -155,9 +155,7 @@ void TestPlatform::destroy(WindowHandle window) {
 
 // --- Script of the message loop --------------------------------------------------------------
 
-void TestPlatform::then(std::function<void()> step) {
-    script_.push_back(std::move(step));
-}
+void TestPlatform::then(std::function<void()> step) { script_.push_back(std::move(step)); }
 
 void TestPlatform::queue_click(Point screen_point) {
     then([this, screen_point] { release_left_button(screen_point); });
@@ -223,24 +221,32 @@ std::intptr_t TestPlatform::send_to_overlay(std::uint32_t message, std::uintptr_
     return deliver(overlay, message, first, second);
 }
 
-void TestPlatform::post(const QueuedMessage& message) {
-    queue_.push_back(message);
-}
+void TestPlatform::post(const QueuedMessage& message) { queue_.push_back(message); }
 
 std::intptr_t TestPlatform::deliver(WindowHandle window, std::uint32_t message,
                                     std::uintptr_t first, std::intptr_t second) {
     std::string entry = "message ";
     switch (message) {
-        case MSG_CREATE: entry += "create"; break;
-        case MSG_DESTROY: entry += "destroy"; break;
-        case MSG_QUIT: entry += "quit"; break;
-        case MSG_TIMER: entry += "timer " + std::to_string(first); break;
-        case MSG_LBUTTONUP: {
-            const Point at = unpack_point(second);
-            entry += "lbuttonup " + std::to_string(at.x) + " " + std::to_string(at.y);
-            break;
-        }
-        default: entry += std::to_string(message); break;
+    case MSG_CREATE:
+        entry += "create";
+        break;
+    case MSG_DESTROY:
+        entry += "destroy";
+        break;
+    case MSG_QUIT:
+        entry += "quit";
+        break;
+    case MSG_TIMER:
+        entry += "timer " + std::to_string(first);
+        break;
+    case MSG_LBUTTONUP: {
+        const Point at = unpack_point(second);
+        entry += "lbuttonup " + std::to_string(at.x) + " " + std::to_string(at.y);
+        break;
+    }
+    default:
+        entry += std::to_string(message);
+        break;
     }
     TestWindow* found = find_window(window);
     if (found == nullptr || !found->exists || !found->is_overlay) {
@@ -370,22 +376,20 @@ void platform_set_timer(WindowHandle window, std::uint32_t id, std::int32_t peri
         return;
     }
     auto& timers = test_platform.timers;
-    timers.erase(std::remove_if(timers.begin(), timers.end(),
-                                [&](const TimerRecord& t) {
-                                    return t.window == window && t.id == id;
-                                }),
-                 timers.end());
+    timers.erase(
+        std::remove_if(timers.begin(), timers.end(),
+                       [&](const TimerRecord& t) { return t.window == window && t.id == id; }),
+        timers.end());
     timers.push_back(TimerRecord{window, id, period_ms});
 }
 
 void platform_kill_timer(WindowHandle window, std::uint32_t id) {
     test_platform.record("kill_timer " + std::to_string(id));
     auto& timers = test_platform.timers;
-    timers.erase(std::remove_if(timers.begin(), timers.end(),
-                                [&](const TimerRecord& t) {
-                                    return t.window == window && t.id == id;
-                                }),
-                 timers.end());
+    timers.erase(
+        std::remove_if(timers.begin(), timers.end(),
+                       [&](const TimerRecord& t) { return t.window == window && t.id == id; }),
+        timers.end());
 }
 
 void platform_destroy_window(WindowHandle window) {

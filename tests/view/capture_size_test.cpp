@@ -32,8 +32,8 @@ TEST(CaptureSize, RoundsEachSideToEvenTowardZero) {
         {-1000, 0, INT32_MAX_VALUE, 0, INT32_MAX_VALUE - 1, 0},
     };
     for (const SizeCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << "(" << c.left << ", " << c.top << ", " << c.right
-                                        << ", " << c.bottom << ")");
+        SCOPED_TRACE(testing::Message() << "(" << c.left << ", " << c.top << ", " << c.right << ", "
+                                        << c.bottom << ")");
         const CaptureSize got = capture_size(c.left, c.top, c.right, c.bottom);
         EXPECT_EQ(got.W, c.W);
         EXPECT_EQ(got.H, c.H);

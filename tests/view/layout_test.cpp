@@ -128,8 +128,14 @@ TEST(Layout, TheFrameTimerRunsAtMostASecondApart) {
         std::int32_t in, out;
     };
     const PeriodCase cases[] = {
-        {100, 100},  {0, 0},         {1, 1},         {9, 9},
-        {1000, 1000}, {1001, 1000},  {-1, 1000},     {INT32_MAX_VALUE, 1000},
+        {100, 100},
+        {0, 0},
+        {1, 1},
+        {9, 9},
+        {1000, 1000},
+        {1001, 1000},
+        {-1, 1000},
+        {INT32_MAX_VALUE, 1000},
         {INT32_MIN_VALUE, 1000},
     };
     for (const PeriodCase& c : cases) {

@@ -47,8 +47,8 @@ std::int64_t run_exit_program(const std::string& arguments = "",
     const std::string error_path = e2e_paths().work + "\\zrv5-exit.err";
     const std::string output_path = e2e_paths().work + "\\zrv5-exit.out";
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE error_file = CreateFileA(error_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE error_file = CreateFileA(error_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                    &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     HANDLE output_file = CreateFileA(output_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                      &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     std::string command = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
@@ -167,9 +167,12 @@ TEST(ExitProgramCommandLine, FlagsAnswerAndNeverWriteTheRequest) {
         const char* arguments;
         std::int64_t code;
         const char* output_starts;  // what standard output begins with
-    } cases[] = {{"--help", 0, "Usage: zrv5-exit"}, {"-h", 0, "Usage: zrv5-exit"},
-                 {"--version", 0, "zrv5-exit "},    {"--bogus", 2, ""},
-                 {"EXIT=1", 2, ""},                 {"--help --version", 2, ""}};
+    } cases[] = {{"--help", 0, "Usage: zrv5-exit"},
+                 {"-h", 0, "Usage: zrv5-exit"},
+                 {"--version", 0, "zrv5-exit "},
+                 {"--bogus", 2, ""},
+                 {"EXIT=1", 2, ""},
+                 {"--help --version", 2, ""}};
     for (const auto& c : cases) {
         WriteProfileStringA("Zarvo5", "EXIT", "0");
         std::string output;

@@ -23,6 +23,4 @@ extern "C" void MySetHook(void) {
     companion_calls.exit_at_set_hook = profile_text("EXIT");
 }
 
-extern "C" void MyEndHook(void) {
-    ++companion_calls.end_hook;
-}
+extern "C" void MyEndHook(void) { ++companion_calls.end_hook; }

@@ -166,9 +166,9 @@ void register_target_class() {
 
 HWND create_target(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
     register_target_class();
-    HWND window = CreateWindowExA(0, TARGET_CLASS, "zrv5 test target", WS_POPUP | WS_VISIBLE, x, y,
-                                  width, height, nullptr, nullptr, GetModuleHandleA(nullptr),
-                                  nullptr);
+    HWND window =
+        CreateWindowExA(0, TARGET_CLASS, "zrv5 test target", WS_POPUP | WS_VISIBLE, x, y, width,
+                        height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     UpdateWindow(window);
     pump_messages();
     return window;

@@ -1,8 +1,8 @@
-// The real zrv5.exe with the logging MouseHook.dll under Wine on an X server: start-up, the overlay,
-// the pick (posted, see below), the shared profile keys, the companion's calls, every way the view
-// ends and its exit code. Wine does not route a captured click across processes, so the pick is a
-// left-button release posted to the overlay at a point over a target window of this process;
-// WindowFromPoint in the program then finds the target as it does on Windows.
+// The real zrv5.exe with the logging MouseHook.dll under Wine on an X server: start-up, the
+// overlay, the pick (posted, see below), the shared profile keys, the companion's calls, every way
+// the view ends and its exit code. Wine does not route a captured click across processes, so the
+// pick is a left-button release posted to the overlay at a point over a target window of this
+// process; WindowFromPoint in the program then finds the target as it does on Windows.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -142,11 +142,12 @@ TEST_P(ExitRequest, EndsTheViewWithExitZero) {
 
 INSTANTIATE_TEST_SUITE_P(
     AllModes, ExitRequest,
-    ::testing::Values(Modes{"Defaults", ""},
-                      Modes{"BlendedGrabEveryTick",
-                            "[Zarvo5]\r\ntime=20\r\nstretch=1\r\nmouse_trs=1\r\nsmoothness=1\r\n"},
-                      Modes{"FiveHalvesArrow", "[Zarvo5]\r\ntime=20\r\nstretch=1\r\nmouse_trs=2\r\n"},
-                      Modes{"AspectFitGrabAtPick", "[Zarvo5]\r\ntime=20\r\nstretch=2\r\nmouse_trs=0\r\n"}),
+    ::testing::Values(
+        Modes{"Defaults", ""},
+        Modes{"BlendedGrabEveryTick",
+              "[Zarvo5]\r\ntime=20\r\nstretch=1\r\nmouse_trs=1\r\nsmoothness=1\r\n"},
+        Modes{"FiveHalvesArrow", "[Zarvo5]\r\ntime=20\r\nstretch=1\r\nmouse_trs=2\r\n"},
+        Modes{"AspectFitGrabAtPick", "[Zarvo5]\r\ntime=20\r\nstretch=2\r\nmouse_trs=0\r\n"}),
     [](const ::testing::TestParamInfo<Modes>& param) { return std::string(param.param.name); });
 
 TEST_F(EndToEnd, ClosingTheOverlayBeforeAnyPickCallsOnlyTheEndHook) {

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "memory_canvas.h"
-#include "support/frame_model.h"
 #include "platform/platform.h"
 #include "render/fractional_frame.h"
 #include "render/frame_geometry.h"
@@ -19,6 +18,7 @@
 #include "render/surface.h"
 #include "render/upscale_fast.h"
 #include "shell/placement.h"
+#include "support/frame_model.h"
 #include "view/layout.h"
 #include "vocabulary/modes.h"
 #include "vocabulary/view_state.h"
@@ -37,7 +37,8 @@ Pixel pattern(std::int32_t x, std::int32_t y) {
 }
 
 Point decode(Pixel p) {
-    return Point{static_cast<std::int32_t>(p & 0xFFFu), static_cast<std::int32_t>((p >> 12) & 0xFFFu)};
+    return Point{static_cast<std::int32_t>(p & 0xFFFu),
+                 static_cast<std::int32_t>((p >> 12) & 0xFFFu)};
 }
 
 void fill_pattern(MemoryCanvas& screen) {

@@ -40,9 +40,9 @@ const WineGdiEntry* wine_gdi_table(std::size_t* entries) {
         region.State != MEM_COMMIT) {
         return nullptr;
     }
-    const std::size_t bytes = region.RegionSize -
-        static_cast<std::size_t>(static_cast<const char*>(table) -
-                                 static_cast<const char*>(region.BaseAddress));
+    const std::size_t bytes =
+        region.RegionSize - static_cast<std::size_t>(static_cast<const char*>(table) -
+                                                     static_cast<const char*>(region.BaseAddress));
     *entries = bytes / sizeof(WineGdiEntry);
     return static_cast<const WineGdiEntry*>(table);
 }

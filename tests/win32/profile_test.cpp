@@ -86,7 +86,7 @@ TEST_F(SharedProfile, ExitRequestReadsTheValueOne) {
     const struct {
         const char* text;
         bool exit;
-    } cases[] = {{"1", true}, {" 1", true}, {"1x", true}, {"01", true},
+    } cases[] = {{"1", true},  {" 1", true}, {"1x", true},   {"01", true},
                  {"0", false}, {"2", false}, {"yes", false}, {"", false}};
     for (const auto& c : cases) {
         platform_write_profile(PROFILE_SECTION, KEY_EXIT, c.text);

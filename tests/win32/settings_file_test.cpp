@@ -54,8 +54,8 @@ TEST_F(SettingsFile, AllFourKeysAreRead) {
 
 // A file as users write it: the system's own section and keys found whatever their case, after
 // another section with the same keys; a key given twice; a key left out keeps its default. How the
-// profile reader treats case and repeats is the operating system's; this checks that the names the settings
-// ask for are the ones users write.
+// profile reader treats case and repeats is the operating system's; this checks that the names the
+// settings ask for are the ones users write.
 TEST_F(SettingsFile, AUsersFileGivesTheSystemsSectionAndKeys) {
     write("[Other]\ntime=7\nstretch=1\n[ZARVO5]\nTime=30\ntime=60\nSTRETCH=2\nSmoothness=3\n");
     const Settings s = read_settings(path);

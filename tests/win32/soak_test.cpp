@@ -122,9 +122,9 @@ TEST(Soak, GrabEveryTickFor2000TicksKeepsObjectCountsFlat) {
     target_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
     target_class.lpszClassName = "Zrv5SoakTarget";
     ASSERT_NE(RegisterClassA(&target_class), 0);
-    soak.target = CreateWindowExA(0, "Zrv5SoakTarget", "soak target", WS_POPUP | WS_VISIBLE, 100,
-                                  100, 320, 240, nullptr, nullptr, GetModuleHandleA(nullptr),
-                                  nullptr);
+    soak.target =
+        CreateWindowExA(0, "Zrv5SoakTarget", "soak target", WS_POPUP | WS_VISIBLE, 100, 100, 320,
+                        240, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(soak.target, nullptr);
     SetCursorPos(260, 220);
     SetCursor(LoadCursorA(nullptr, IDC_CROSS));
@@ -147,8 +147,8 @@ TEST(Soak, GrabEveryTickFor2000TicksKeepsObjectCountsFlat) {
     // Each tick's grab made a new private copy, so the soak really exercised the releases.
     EXPECT_GT(soak.images_seen.size(), static_cast<std::size_t>(SOAK_TICKS / 2))
         << "the grabs copied no pointer images";
-    EXPECT_LE(soak.images_still_valid, 2) << "of " << soak.images_seen.size()
-                                          << " cursor copies, these were never released";
+    EXPECT_LE(soak.images_still_valid, 2)
+        << "of " << soak.images_seen.size() << " cursor copies, these were never released";
     ASSERT_TRUE(soak.gdi_after_warm_up.available && soak.gdi_at_end.available);
     EXPECT_LE(soak.gdi_at_end.objects - soak.gdi_after_warm_up.objects, GDI_SLACK)
         << "GDI objects after " << WARM_UP_TICKS << " ticks: " << soak.gdi_after_warm_up.objects

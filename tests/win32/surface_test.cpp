@@ -1,5 +1,6 @@
 // The backend's bitmaps and memory contexts as the offscreen surfaces use them: a fresh surface
-// reads zero, its rows are stored bottom-up with no gap, and the bitmap is the 32-bit one asked for.
+// reads zero, its rows are stored bottom-up with no gap, and the bitmap is the 32-bit one asked
+// for.
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -297,9 +297,9 @@ TEST_F(Companion, AFailedPublicationIsNeverActedOnStale) {
     Zrv5Run run(setup);
     ASSERT_EQ(mkdir((run.folder() + "/config").c_str(), 0700), 0);
     ASSERT_EQ(mkdir(run.profile_folder().c_str(), 0755), 0);
-    const std::string stale = "[Zarvo5]\nHWND=" +
-                              std::to_string(static_cast<std::int32_t>(other->window)) +
-                              "\nW=300\nH=200\nEXIT=1\n";
+    const std::string stale =
+        "[Zarvo5]\nHWND=" + std::to_string(static_cast<std::int32_t>(other->window)) +
+        "\nW=300\nH=200\nEXIT=1\n";
     std::ofstream(run.profile_path()) << stale;
     const passwd* nobody = getpwnam("nobody");
     ASSERT_NE(nobody, nullptr);

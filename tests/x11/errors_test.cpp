@@ -65,8 +65,8 @@ TEST_F(XErrors, AnUnexpectedErrorIsNamedOnceAndCountedEachTime) {
 }
 
 TEST_F(XErrors, AWindowThatVanishedIsExpectedAndLeftForTheCaller) {
-    const Window window = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 10, 10,
-                                              0, 0, 0);
+    const Window window =
+        XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 10, 10, 0, 0, 0);
     XDestroyWindow(display_, window);
     const unsigned before = x11_unexpected_errors();
     testing::internal::CaptureStderr();

@@ -27,8 +27,8 @@ constexpr std::size_t HUGE_FILE_BYTES = 50u << 20;
 using Files = EndToEnd;
 
 Frame typical_frame(int variant = 0) {
-    return stretched_frame(EndToEnd::target_source(variant), 640, 480,
-                           Placement{60, 45, 1280, 960}, 60, 45);
+    return stretched_frame(EndToEnd::target_source(variant), 640, 480, Placement{60, 45, 1280, 960},
+                           60, 45);
 }
 
 // Writes a 50 MB file of line breaks.
@@ -160,8 +160,8 @@ TEST_P(HostileProfile, TheViewRunsAndNothingIsWrittenThroughIt) {
 
     std::string error_text;
     EXPECT_EQ(run_exit_program({"XDG_CONFIG_HOME=" + run.folder() + "/config"}, &error_text), 1);
-    EXPECT_EQ(error_text, "zrv5-exit: cannot write " + run.profile_path() + ": " +
-                              GetParam().reason + "\n");
+    EXPECT_EQ(error_text,
+              "zrv5-exit: cannot write " + run.profile_path() + ": " + GetParam().reason + "\n");
     EXPECT_EQ(file_text(victim), victim_before);
     if (GetParam().kind == Hostile::dangling_link) {
         EXPECT_EQ(access(victim.c_str(), F_OK), -1) << "the link's target was created";
@@ -172,15 +172,14 @@ TEST_P(HostileProfile, TheViewRunsAndNothingIsWrittenThroughIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, HostileProfile,
-    ::testing::Values(
-        HostileCase{"fifo", Hostile::fifo, "it is not a regular file"},
-        HostileCase{"link_to_zero", Hostile::link_to_zero,
-                    "it is a symbolic link, which is never written through"},
-        HostileCase{"huge", Hostile::huge, "it is larger than 1 MiB"},
-        HostileCase{"link_to_file", Hostile::link_to_file,
-                    "it is a symbolic link, which is never written through"},
-        HostileCase{"dangling_link", Hostile::dangling_link,
-                    "it is a symbolic link, which is never written through"}),
+    ::testing::Values(HostileCase{"fifo", Hostile::fifo, "it is not a regular file"},
+                      HostileCase{"link_to_zero", Hostile::link_to_zero,
+                                  "it is a symbolic link, which is never written through"},
+                      HostileCase{"huge", Hostile::huge, "it is larger than 1 MiB"},
+                      HostileCase{"link_to_file", Hostile::link_to_file,
+                                  "it is a symbolic link, which is never written through"},
+                      HostileCase{"dangling_link", Hostile::dangling_link,
+                                  "it is a symbolic link, which is never written through"}),
     [](const ::testing::TestParamInfo<HostileCase>& param_info) {
         return std::string(param_info.param.name);
     });
@@ -303,8 +302,8 @@ TEST_F(Files, AsAnotherUserARelativeHomeAndAReadOnlyFolder) {
     std::ofstream(config + "/zrv5/profile.ini") << before;
     ASSERT_EQ(chown((config + "/zrv5").c_str(), uid, gid), 0);
     EXPECT_EQ(run_exit_program({"XDG_CONFIG_HOME=" + config}, &error_text, as_nobody), 1);
-    EXPECT_EQ(error_text, "zrv5-exit: cannot write " + config +
-                              "/zrv5/profile.ini: Permission denied\n");
+    EXPECT_EQ(error_text,
+              "zrv5-exit: cannot write " + config + "/zrv5/profile.ini: Permission denied\n");
     EXPECT_EQ(file_text(config + "/zrv5/profile.ini"), before);
     std::system(("rm -rf '" + here + "'").c_str());
 }

@@ -120,9 +120,9 @@ TEST_F(Frames, APictureRedrawnInPlaceShowsInTheNextFrames) {
 // capture shows the smaller picture and, beside it, the root's background, here a pattern.
 TEST_F(Frames, TheCaptureSizeStaysWhenTheTargetIsResized) {
     ChildProcess pattern;
-    ASSERT_TRUE(pattern.start({"/usr/bin/xsetroot", "-mod", "3", "5", "-fg", "#ff2000", "-bg",
-                               "#0020ff"},
-                              {"DISPLAY=" + session.name()}));
+    ASSERT_TRUE(
+        pattern.start({"/usr/bin/xsetroot", "-mod", "3", "5", "-fg", "#ff2000", "-bg", "#0020ff"},
+                      {"DISPLAY=" + session.name()}));
     ASSERT_EQ(pattern.wait_exit(EXIT_MS), 0);
     const Frame background = session.read_screen();
     bool uniform = true;
@@ -202,9 +202,9 @@ TEST_F(Frames, AForeignClientIsMagnifiedAsTheScreenShowedIt) {
     }
     ASSERT_TRUE(drawn) << "xlogo did not draw: " << xlogo.stderr_text();
     auto run = start_and_pick(500, 360);
-    expect_screen(stretched_frame(screen_source(beneath, x, y), W, H, Placement{100, 85, 1200, 880},
-                                  100, 85),
-                  "xlogo");
+    expect_screen(
+        stretched_frame(screen_source(beneath, x, y), W, H, Placement{100, 85, 1200, 880}, 100, 85),
+        "xlogo");
     xlogo.kill_now();
     EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0);
 }

@@ -58,12 +58,12 @@ Image reference(Image destination, Rect to, Image& source, Rect from) {
 // same size, else any size up to four times the source.
 std::int32_t destination_side(SeededRandom& rng, std::int32_t from) {
     switch (rng.between(0, 3)) {
-        case 0:
-            return from * rng.between(1, 6);
-        case 1:
-            return from;
-        default:
-            return rng.between(1, 4 * from + 3);
+    case 0:
+        return from * rng.between(1, 6);
+    case 1:
+        return from;
+    default:
+        return rng.between(1, 4 * from + 3);
     }
 }
 

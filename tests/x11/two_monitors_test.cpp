@@ -59,7 +59,7 @@ Frame root_with_view(const Frame& root_before, const MonitorView& m, const Captu
 
 // The two monitors, a target, and zrv5 drawing the embedded arrow as the pointer image.
 class TwoMonitors : public EndToEnd {
-  protected:
+protected:
     void SetUp() override {
         session.set_root_size(root_width_, root_height_);
         ASSERT_TRUE(session.start(server_arguments_)) << session.failure();
@@ -228,7 +228,7 @@ TEST_F(TwoMonitors, TheViewEndsWhenItsMonitorGoesOrChangesSize) {
 // first head 1024x768: the view fills that head, tripling 320x240 at (32, 24), and the rest of the
 // root stays as it was.
 class XineramaHeads : public TwoMonitors {
-  protected:
+protected:
     void SetUp() override {
         root_width_ = 1024;
         root_height_ = 768;
@@ -246,7 +246,7 @@ TEST_F(XineramaHeads, TheViewFillsTheFirstHead) {
 
 // With neither RandR nor Xinerama the screen is the root: the typical run on 1400x1050.
 class RootOnly : public TwoMonitors {
-  protected:
+protected:
     void SetUp() override {
         root_width_ = 1400;
         root_height_ = 1050;

@@ -34,8 +34,9 @@ Frame stretched_frame(const CaptureSource& source, int W, int H, Placement image
         for (int dx = 0; dx < image.width; ++dx) {
             const int x = image.x + dx;
             if (x >= 0 && x < SCREEN_WIDTH) {
-                frame.set(x, y, source(stretch_index(dx, image.width, W),
-                                       stretch_index(dy, image.height, H)));
+                frame.set(
+                    x, y,
+                    source(stretch_index(dx, image.width, W), stretch_index(dy, image.height, H)));
             }
         }
     }
@@ -127,9 +128,7 @@ CaptureSource EndToEnd::screen_source(const Frame& screen, int x, int y) {
 }
 
 CaptureSource EndToEnd::target_source(int variant) {
-    return [variant](int x, int y) {
-        return target_pixel(variant, x, y);
-    };
+    return [variant](int x, int y) { return target_pixel(variant, x, y); };
 }
 
 std::string EndToEnd::test_name() const {

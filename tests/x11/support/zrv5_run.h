@@ -12,7 +12,7 @@ struct Zrv5Setup {
     // The settings file's text; without one, no settings file is written.
     bool settings_file = true;
     std::string settings = "[Zarvo5]\n";
-    bool companion = true;                 // libMouseHook.so beside the program
+    bool companion = true;  // libMouseHook.so beside the program
     // Which build of it: the logging build (calls recorded, pointer free) or the one users get.
     bool working_companion = false;
     std::vector<std::string> environment;  // more "NAME=value" for the program
