@@ -103,6 +103,9 @@ apt_reason() {
   grep -v '^\s*$' "$log" | tail -1 || true
 }
 
+# -q, not -qq: apt leaves out the lines of unmet dependencies at -qq.
+apt_install=("${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends)
+
 # Installs those of the packages given that are missing. When apt refuses them together, installs
 # them one by one, so that every package it can have is installed and each one it cannot have gets
 # one line; returns 1 then.
@@ -114,19 +117,35 @@ install_missing() {
   if [ "${#missing[@]}" -eq 0 ]; then return 0; fi
   echo "install-deps: installing ${missing[*]}"
   update_lists
-  # -q, not -qq: apt leaves out the lines of unmet dependencies at -qq.
-  local install=("${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends)
-  if "${install[@]}" "${missing[@]}" >"$work/install.log" 2>&1; then
+  if "${apt_install[@]}" "${missing[@]}" >"$work/install.log" 2>&1; then
     return 0
   fi
   local status=0
   for package in "${missing[@]}"; do
-    if ! "${install[@]}" "$package" >"$work/install.log" 2>&1; then
+    if ! "${apt_install[@]}" "$package" >"$work/install.log" 2>&1; then
       echo "install-deps: cannot install $package: $(apt_reason "$package" "$work/install.log")" >&2
       status=1
     fi
   done
   return "$status"
+}
+
+# Installs those of the packages given that are missing, all of them or none: for a group that is
+# of no use in part. When apt refuses them, prints one line naming the first and apt's reason and
+# returns 1.
+install_together() {
+  local missing=() package
+  for package in "$@"; do
+    if ! is_installed "$package"; then missing+=("$package"); fi
+  done
+  if [ "${#missing[@]}" -eq 0 ]; then return 0; fi
+  echo "install-deps: installing ${missing[*]}"
+  update_lists
+  if "${apt_install[@]}" "${missing[@]}" >"$work/install.log" 2>&1; then
+    return 0
+  fi
+  echo "install-deps: cannot install ${missing[0]}: $(apt_reason "${missing[0]}" "$work/install.log")" >&2
+  return 1
 }
 
 # Whether this kernel runs a 32-bit x86 program, found by running one built with the multilib
@@ -165,15 +184,25 @@ status=0
 install_missing "${packages[@]}" || status=1
 
 # 32-bit Wine for the tests of the 32-bit Windows build, where it can run (the probe's compiler
-# comes with the core32 group above).
+# comes with the core32 group above). No suite needs it: without it the Windows tests run under
+# 64-bit Wine. So when it cannot be had (the i386 index cannot be fetched, or the i386 and amd64
+# versions of the shared libraries are out of step), that is said in one line and the run goes on,
+# and an i386 architecture added here is taken away again, leaving the machine as it was.
 if [[ " ${wanted_groups[*]} " == *" core32 "* ]]; then
   if runs_32bit_programs; then
+    added_i386=0
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
       "${sudo_cmd[@]}" dpkg --add-architecture i386
+      added_i386=1
       updated=0  # the new architecture's lists are not there yet
     fi
     # shellcheck disable=SC2086  # the group is a list of names
-    install_missing ${groups[wine32]} || status=1
+    if ! install_together ${groups[wine32]}; then
+      echo "install-deps: no 32-bit Wine, so the Windows tests run under 64-bit Wine"
+      if [ "$added_i386" -eq 1 ]; then
+        "${sudo_cmd[@]}" dpkg --remove-architecture i386
+      fi
+    fi
   else
     echo "install-deps: this kernel does not run 32-bit programs, so no 32-bit Wine" \
       "(the Windows tests run under 64-bit Wine)"
