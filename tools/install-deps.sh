@@ -106,21 +106,26 @@ apt_reason() {
 # -q, not -qq: apt leaves out the lines of unmet dependencies at -qq.
 apt_install=("${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends)
 
-# Installs those of the packages given that are missing. When apt refuses them together, installs
-# them one by one, so that every package it can have is installed and each one it cannot have gets
-# one line; returns 1 then.
-install_missing() {
-  local missing=() package
+# Installs those of the packages given that are missing, all in one go; returns apt's status, with
+# the missing ones in `missing` and apt's output in $work/install.log. Nothing missing: no apt-get.
+install_at_once() {
+  missing=()
+  local package
   for package in "$@"; do
     if ! is_installed "$package"; then missing+=("$package"); fi
   done
   if [ "${#missing[@]}" -eq 0 ]; then return 0; fi
   echo "install-deps: installing ${missing[*]}"
   update_lists
-  if "${apt_install[@]}" "${missing[@]}" >"$work/install.log" 2>&1; then
-    return 0
-  fi
-  local status=0
+  "${apt_install[@]}" "${missing[@]}" >"$work/install.log" 2>&1
+}
+
+# Installs those of the packages given that are missing. When apt refuses them together, installs
+# them one by one, so that every package it can have is installed and each one it cannot have gets
+# one line; returns 1 then.
+install_missing() {
+  if install_at_once "$@"; then return 0; fi
+  local status=0 package
   for package in "${missing[@]}"; do
     if ! "${apt_install[@]}" "$package" >"$work/install.log" 2>&1; then
       echo "install-deps: cannot install $package: $(apt_reason "$package" "$work/install.log")" >&2
@@ -134,16 +139,7 @@ install_missing() {
 # of no use in part. When apt refuses them, prints one line naming the first and apt's reason and
 # returns 1.
 install_together() {
-  local missing=() package
-  for package in "$@"; do
-    if ! is_installed "$package"; then missing+=("$package"); fi
-  done
-  if [ "${#missing[@]}" -eq 0 ]; then return 0; fi
-  echo "install-deps: installing ${missing[*]}"
-  update_lists
-  if "${apt_install[@]}" "${missing[@]}" >"$work/install.log" 2>&1; then
-    return 0
-  fi
+  if install_at_once "$@"; then return 0; fi
   echo "install-deps: cannot install ${missing[0]}: $(apt_reason "${missing[0]}" "$work/install.log")" >&2
   return 1
 }
