@@ -7,9 +7,10 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 presets=("$@")
 if [ "${#presets[@]}" -eq 0 ]; then presets=(linux linux-asan core32 win32 win64); fi
 
-# 32-bit Wine needs a kernel that executes 32-bit programs; some kernels have that switched off
-# (ia32_emulation=off). There the 32-bit build is still built, the same Windows tests run in the
-# win64 preset under 64-bit Wine, and the core's tests run 32-bit in the core32 preset (qemu-i386).
+# 32-bit Wine needs a kernel that executes 32-bit programs (some have that switched off,
+# ia32_emulation=off) and its i386 packages (which cannot always be installed). Without it the
+# 32-bit build is still built, the same Windows tests run in the win64 preset under 64-bit Wine,
+# and the core's tests run 32-bit in the core32 preset (qemu-i386).
 can_run_32bit() {
   /usr/lib/wine/wine --version >/dev/null 2>&1
 }
@@ -37,7 +38,7 @@ for preset in "${presets[@]}"; do
     if tools/check-windows-package.sh build/win32; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
   fi
   if [ "$runnable" = no ]; then
-    echo "win32: product built; this kernel cannot execute 32-bit programs, so its tests run in win64"
+    echo "win32: product built; 32-bit Wine cannot run here, so its tests run in win64"
     continue
   fi
   log="build/$preset/ctest-summary.log"
