@@ -117,10 +117,6 @@ void x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, st
     }
 }
 
-bool x11_get_image(X11Image& image, Drawable drawable) {
-    return x11_get_image_rows(image, drawable, 0, image.height);
-}
-
 bool x11_get_image_rows(X11Image& image, Drawable drawable, std::int32_t top, std::int32_t rows) {
     if (image.image == nullptr || top < 0 || rows <= 0 || top + rows > image.height) {
         return false;

@@ -89,8 +89,6 @@ void x11_destroy_image(X11Image& image);
 // drawn into again only after an XSync: until then the server may still be reading it.
 void x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, std::int32_t y,
                    std::int32_t width, std::int32_t height);
-// Reads the image's size from (0, 0) of the drawable; false when the server refuses.
-bool x11_get_image(X11Image& image, Drawable drawable);
 // Reads rows top .. top + rows - 1 of the image's width from the same rows of the drawable.
 bool x11_get_image_rows(X11Image& image, Drawable drawable, std::int32_t top, std::int32_t rows);
 
