@@ -38,8 +38,6 @@ void set_empty_shape(Window window, int kind) {
 // operations act on.
 bool is_overlay(WindowHandle window) { return window.value != 0 && window.value == x11.overlay; }
 
-// Returns the point moved from `from`'s coordinates into `to`'s; unchanged when either window is
-// none or the translation fails.
 // Answers that the GUI thread's last question whether a window exists brought along: the window's
 // client origin on the root and the pointer, each as the server gave it in that round trip. They
 // stand for the next such questions until the message loop goes on (x11_forget_prefetched).
@@ -76,6 +74,8 @@ void take_prefetched(xcb_connection_t* connection, WindowHandle window,
     std::free(position);
 }
 
+// Returns the point moved from `from`'s coordinates into `to`'s; unchanged when either window is
+// none or the translation fails.
 Point translate(Window from, Window to, Point point) {
     Display* display = x11_thread_display();
     int x = 0;
