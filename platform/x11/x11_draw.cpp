@@ -41,18 +41,11 @@ struct OverlayImage {
     bool server_drew = false;         // the last frame was drawn by the server (x11_scale.cpp)
 } overlay_image;
 
-bool intersects(const Rect& a, const Rect& b) {
-    return std::int64_t{a.x} < std::int64_t{b.x} + b.width &&
-           std::int64_t{b.x} < std::int64_t{a.x} + a.width &&
-           std::int64_t{a.y} < std::int64_t{b.y} + b.height &&
-           std::int64_t{b.y} < std::int64_t{a.y} + a.height;
-}
-
 // Forgets the black rectangles that a drawing into `area` of the overlay may have touched.
 void drawn_over(const Rect& area) {
     std::vector<Rect>& black = overlay_image.black;
     black.erase(std::remove_if(black.begin(), black.end(),
-                               [&area](const Rect& r) { return intersects(r, area); }),
+                               [&area](const Rect& r) { return x11_overlap(r, area); }),
                 black.end());
 }
 
@@ -204,13 +197,8 @@ void platform_fill_black(DrawContext destination, Rect area) {
     if (out.base == nullptr || area.width <= 0 || area.height <= 0) {
         return;
     }
-    const std::int32_t left = std::max(area.x, 0);
-    const std::int32_t top = std::max(area.y, 0);
-    const auto right = static_cast<std::int32_t>(
-        std::min<std::int64_t>(std::int64_t{area.x} + area.width, out.width));
-    const auto bottom = static_cast<std::int32_t>(
-        std::min<std::int64_t>(std::int64_t{area.y} + area.height, out.height));
-    if (left >= right || top >= bottom) {
+    const Rect part = x11_clip(area, Rect{0, 0, out.width, out.height});
+    if (part.width <= 0) {
         return;
     }
     // The bands of a still frame are black already; they are looked at again only once something
@@ -224,9 +212,9 @@ void platform_fill_black(DrawContext destination, Rect area) {
             black.push_back(area);
         }
     }
-    for (std::int32_t y = top; y < bottom; ++y) {
-        Pixel* first = out.row(y) + left;
-        Pixel* last = out.row(y) + right;
+    for (std::int32_t y = part.y; y < part.y + part.height; ++y) {
+        Pixel* first = out.row(y) + part.x;
+        Pixel* last = first + part.width;
         if (out.changes == nullptr) {
             std::fill(first, last, Pixel{0});
         } else if (std::any_of(first, last, [](Pixel p) { return p != 0; })) {

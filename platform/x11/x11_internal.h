@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,6 +53,29 @@ struct X11State {
 };
 
 extern X11State x11;
+
+// Whether two rectangles share a pixel.
+inline bool x11_overlap(const Rect& a, const Rect& b) {
+    return std::int64_t{a.x} < std::int64_t{b.x} + b.width &&
+           std::int64_t{b.x} < std::int64_t{a.x} + a.width &&
+           std::int64_t{a.y} < std::int64_t{b.y} + b.height &&
+           std::int64_t{b.y} < std::int64_t{a.y} + a.height;
+}
+
+// Returns the part of `area` inside `bounds` (width and height 0 when none).
+inline Rect x11_clip(const Rect& area, const Rect& bounds) {
+    const std::int64_t left = std::max<std::int64_t>(area.x, bounds.x);
+    const std::int64_t top = std::max<std::int64_t>(area.y, bounds.y);
+    const std::int64_t right = std::min<std::int64_t>(std::int64_t{area.x} + area.width,
+                                                      std::int64_t{bounds.x} + bounds.width);
+    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{area.y} + area.height,
+                                                       std::int64_t{bounds.y} + bounds.height);
+    if (left >= right || top >= bottom) {
+        return Rect{};
+    }
+    return Rect{static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
+                static_cast<std::int32_t>(right - left), static_cast<std::int32_t>(bottom - top)};
+}
 
 // A bitmap of the seam: a surface's pixel memory, bottom-up (storage row 0 is the bottom row).
 struct PlatformBitmap {

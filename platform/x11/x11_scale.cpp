@@ -52,28 +52,6 @@ struct ServerOverlay {
     std::int32_t cursor_height = 0;
 } server;
 
-bool intersects(const Rect& a, const Rect& b) {
-    return std::int64_t{a.x} < std::int64_t{b.x} + b.width &&
-           std::int64_t{b.x} < std::int64_t{a.x} + a.width &&
-           std::int64_t{a.y} < std::int64_t{b.y} + b.height &&
-           std::int64_t{b.y} < std::int64_t{a.y} + a.height;
-}
-
-// Returns the part of `area` inside `bounds` (width or height 0 when none).
-Rect clipped(const Rect& area, const Rect& bounds) {
-    const std::int64_t left = std::max<std::int64_t>(area.x, bounds.x);
-    const std::int64_t top = std::max<std::int64_t>(area.y, bounds.y);
-    const std::int64_t right = std::min<std::int64_t>(std::int64_t{area.x} + area.width,
-                                                      std::int64_t{bounds.x} + bounds.width);
-    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{area.y} + area.height,
-                                                       std::int64_t{bounds.y} + bounds.height);
-    if (left >= right || top >= bottom) {
-        return Rect{};
-    }
-    return Rect{static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
-                static_cast<std::int32_t>(right - left), static_cast<std::int32_t>(bottom - top)};
-}
-
 Rect overlay_bounds() { return Rect{0, 0, x11.overlay_image.width, x11.overlay_image.height}; }
 
 bool ensure_overlay_picture() {
@@ -92,7 +70,7 @@ bool ensure_overlay_picture() {
 
 // Sends the scaled image for `area` of the overlay (clipped to the image and the overlay).
 void compose_image(const Rect& area) {
-    const Rect part = clipped(clipped(area, server.place), overlay_bounds());
+    const Rect part = x11_clip(x11_clip(area, server.place), overlay_bounds());
     if (part.width <= 0 || server.source == 0) {
         return;
     }
@@ -104,7 +82,7 @@ void compose_image(const Rect& area) {
 }
 
 void fill_black(const Rect& area) {
-    const Rect part = clipped(area, overlay_bounds());
+    const Rect part = x11_clip(area, overlay_bounds());
     if (part.width <= 0) {
         return;
     }
@@ -228,8 +206,8 @@ void x11_scale_present() {
     tick_timing_mark(TickStage::present_start);
     const bool under_drawn =
         std::any_of(server.remade.begin(), server.remade.end(), [](const Rect& r) {
-            return (server.drawn.valid && intersects(r, server.drawn.area())) ||
-                   (server.wanted.valid && intersects(r, server.wanted.area()));
+            return (server.drawn.valid && x11_overlap(r, server.drawn.area())) ||
+                   (server.wanted.valid && x11_overlap(r, server.wanted.area()));
         });
     if (!(server.wanted == server.drawn) || under_drawn) {
         if (server.drawn.valid) {  // what lay under the last cursor: a band or the image
