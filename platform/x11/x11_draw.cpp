@@ -41,6 +41,12 @@ struct OverlayImage {
     bool server_drew = false;         // the last frame was drawn by the server (x11_scale.cpp)
 } overlay_image;
 
+// Forgets what the overlay's image holds, for an image of `height` rows.
+void forget_overlay_image(std::int32_t height) {
+    overlay_image = OverlayImage{};
+    overlay_image.stale.assign(static_cast<std::size_t>(height), 0);
+}
+
 // Forgets the black rectangles that a drawing into `area` of the overlay may have touched.
 void drawn_over(const Rect& area) {
     std::vector<Rect>& black = overlay_image.black;
@@ -74,8 +80,7 @@ PixelView destination_view(DrawContext context) {
             return PixelView{};
         }
         if (x11_overlay_changes.rows.size() != static_cast<std::size_t>(image.height)) {
-            overlay_image = OverlayImage{};
-            overlay_image.stale.assign(static_cast<std::size_t>(image.height), 0);
+            forget_overlay_image(image.height);
         }
         x11_overlay_changes.follow(image.height);
         return PixelView{image.row(0), image.stride(), image.width, image.height,
@@ -106,13 +111,7 @@ PixelView source_view(DrawContext context, Rect& from) {
         from.y = 0;
         return PixelView{pixels, stride, from.width, from.height, nullptr, fresh};
     }
-    if (context == &overlay_context) {
-        return destination_view(context);
-    }
-    if (context != nullptr && context->kind == ContextKind::memory) {
-        return view_of_bitmap(context->bitmap);
-    }
-    return PixelView{};
+    return destination_view(context);
 }
 
 }  // namespace
@@ -143,8 +142,7 @@ void platform_stretch_copy(DrawContext destination, Rect to, DrawContext source,
     if (destination == &overlay_context && source == &screen_context &&
         x11_scale_stretch(to, from)) {
         // The overlay's image no longer holds what the server shows.
-        overlay_image = OverlayImage{};
-        overlay_image.stale.assign(static_cast<std::size_t>(out.height), 0);
+        forget_overlay_image(out.height);
         overlay_image.server_drew = true;
         tick_timing_mark(TickStage::image_end);
         return;
