@@ -99,10 +99,9 @@ struct PlatformCursorImage {
 // --- x11_thread.cpp ---
 
 // Returns the calling thread's connection: the GUI thread's, or the one that other threads share,
-// taken on first use and given back when the thread ends (or by x11_close_thread_display); while a
-// late thread still holds it, one of the thread's own. Null when none opens.
+// taken on first use and given back when the thread ends; while a late thread still holds it, one
+// of the thread's own. Null when none opens.
 Display* x11_thread_display();
-void x11_close_thread_display();
 bool x11_on_gui_thread();
 
 // --- x11_image.cpp ---

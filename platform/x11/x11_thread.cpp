@@ -98,15 +98,13 @@ Display* x11_thread_display() {
     return thread_connection.display;
 }
 
-void x11_close_thread_display() { thread_connection.give_back(); }
-
 ThreadHandle platform_start_thread(ThreadRoutine routine, void* argument) {
     auto end = std::make_shared<ThreadEnd>();
     try {
         std::thread([routine, argument, end] {
             routine(argument);
             // Given back before the end is announced, so that the next thread finds it free.
-            x11_close_thread_display();
+            thread_connection.give_back();
             std::lock_guard<std::mutex> hold(end->lock);
             end->done = true;
             end->ended.notify_all();
