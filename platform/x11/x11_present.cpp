@@ -7,19 +7,17 @@
 #include "platform/x11/x11_timing.h"
 
 void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
-    const std::int32_t left = std::max(x, 0);
-    const std::int32_t top = std::max(y, 0);
-    const std::int32_t right = std::min(x + width, x11.overlay_image.width);
-    const std::int32_t bottom = std::min(y + height, x11.overlay_image.height);
-    if (x11.overlay == 0 || left >= right || top >= bottom) {
+    const Rect part = x11_clip(Rect{x, y, width, height},
+                               Rect{0, 0, x11.overlay_image.width, x11.overlay_image.height});
+    if (x11.overlay == 0 || part.width <= 0) {
         return;
     }
     if (x11_scale_active()) {
         x11_scale_exposed();  // the overlay's image does not hold the server's frame
         return;
     }
-    x11_put_image(x11.overlay_image, x11.overlay, x11.overlay_gc, left, top, right - left,
-                  bottom - top);
+    x11_put_image(x11.overlay_image, x11.overlay, x11.overlay_gc, part.x, part.y, part.width,
+                  part.height);
     XSync(x11.display, False);
 }
 
