@@ -201,14 +201,8 @@ void platform_fill_black(DrawContext destination, Rect area) {
     }
     // The bands of a still frame are black already; they are looked at again only once something
     // has been drawn over them.
-    std::vector<Rect>& black = overlay_image.black;
-    if (out.changes != nullptr) {
-        if (std::find(black.begin(), black.end(), area) != black.end()) {
-            return;
-        }
-        if (black.size() < 8) {
-            black.push_back(area);
-        }
+    if (out.changes != nullptr && x11_known_black(overlay_image.black, area)) {
+        return;
     }
     for (std::int32_t y = part.y; y < part.y + part.height; ++y) {
         Pixel* first = out.row(y) + part.x;

@@ -77,6 +77,18 @@ inline Rect x11_clip(const Rect& area, const Rect& bounds) {
                 static_cast<std::int32_t>(right - left), static_cast<std::int32_t>(bottom - top)};
 }
 
+// Returns whether `area` is among the rectangles of the overlay known to be black; when not, it
+// is noted as black from here on (as one of a few: the bands of a frame).
+inline bool x11_known_black(std::vector<Rect>& black, const Rect& area) {
+    if (std::find(black.begin(), black.end(), area) != black.end()) {
+        return true;
+    }
+    if (black.size() < 8) {
+        black.push_back(area);
+    }
+    return false;
+}
+
 // A bitmap of the seam: a surface's pixel memory, bottom-up (storage row 0 is the bottom row).
 struct PlatformBitmap {
     std::int32_t width = 0;

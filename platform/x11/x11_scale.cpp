@@ -182,12 +182,8 @@ bool x11_scale_stretch(Rect to, Rect from) {
 }
 
 void x11_scale_fill_black(Rect area) {
-    if (std::find(server.black.begin(), server.black.end(), area) != server.black.end()) {
-        return;
-    }
-    fill_black(area);
-    if (server.black.size() < 8) {
-        server.black.push_back(area);
+    if (!x11_known_black(server.black, area)) {
+        fill_black(area);
     }
 }
 
