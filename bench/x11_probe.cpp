@@ -94,6 +94,14 @@ void latency(Probe& probe, int changes) {
                 median, p95);
 }
 
+int usage(const char* program) {
+    std::fprintf(stderr,
+                 "usage: %s --window ID --block X Y --screen SX SY "
+                 "(--blink MS --seconds S | --latency N)\n",
+                 program);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,35 +109,40 @@ int main(int argc, char** argv) {
     int blink_ms = 0;
     int seconds = 0;
     int changes = 0;
-    for (int i = 1; i < argc; ++i) {
-        const auto next = [&](int k) { return i + k < argc ? std::atol(argv[i + k]) : 0L; };
+    bool understood = true;
+    for (int i = 1; i < argc && understood; ++i) {
+        // Takes the option's next value; a missing one makes the whole line not understood.
+        const auto value = [&](int base = 10) -> long {
+            if (i + 1 >= argc) {
+                understood = false;
+                return 0;
+            }
+            return std::strtol(argv[++i], nullptr, base);
+        };
         if (std::strcmp(argv[i], "--window") == 0) {
-            probe.window = static_cast<Window>(std::strtoul(argv[++i], nullptr, 0));
+            probe.window = static_cast<Window>(value(0));  // decimal or 0x...
         } else if (std::strcmp(argv[i], "--block") == 0) {
-            probe.x = static_cast<int>(next(1));
-            probe.y = static_cast<int>(next(2));
-            i += 2;
+            probe.x = static_cast<int>(value());
+            probe.y = static_cast<int>(value());
         } else if (std::strcmp(argv[i], "--screen") == 0) {
-            probe.screen_x = static_cast<int>(next(1));
-            probe.screen_y = static_cast<int>(next(2));
-            i += 2;
+            probe.screen_x = static_cast<int>(value());
+            probe.screen_y = static_cast<int>(value());
         } else if (std::strcmp(argv[i], "--blink") == 0) {
-            blink_ms = static_cast<int>(next(1));
-            ++i;
+            blink_ms = static_cast<int>(value());
         } else if (std::strcmp(argv[i], "--seconds") == 0) {
-            seconds = static_cast<int>(next(1));
-            ++i;
+            seconds = static_cast<int>(value());
         } else if (std::strcmp(argv[i], "--latency") == 0) {
-            changes = static_cast<int>(next(1));
-            ++i;
+            changes = static_cast<int>(value());
+        } else {
+            understood = false;
         }
     }
+    if (!understood || probe.window == 0 || (blink_ms <= 0 && changes <= 0)) {
+        return usage(argv[0]);
+    }
     probe.display = XOpenDisplay(nullptr);
-    if (probe.display == nullptr || probe.window == 0 || (blink_ms <= 0 && changes <= 0)) {
-        std::fprintf(stderr,
-                     "usage: %s --window ID --block X Y --screen SX SY "
-                     "(--blink MS --seconds S | --latency N)\n",
-                     argv[0]);
+    if (probe.display == nullptr) {
+        std::fprintf(stderr, "%s: cannot open the display %s\n", argv[0], XDisplayName(nullptr));
         return 2;
     }
     probe.gc = XCreateGC(probe.display, probe.window, 0, nullptr);
