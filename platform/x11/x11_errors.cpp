@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr int EXIT_NO_DISPLAY = 1;
 constexpr int FIRST_EXTENSION_OPCODE = 128;
 constexpr int NAME_SIZE = 128;
 
@@ -156,7 +155,7 @@ int error_handler(Display* display, XErrorEvent* error) {
         const ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
         (void)written;
     }
-    _exit(EXIT_NO_DISPLAY);
+    _exit(X11_EXIT_NO_DISPLAY);
 }
 
 int io_error_handler(Display*) { end_on_display_loss(); }

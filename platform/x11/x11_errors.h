@@ -6,6 +6,9 @@
 
 #include <X11/Xlib.h>
 
+// The exit code when there is no display: none opens, or the connection is lost.
+constexpr int X11_EXIT_NO_DISPLAY = 1;
+
 // Installs the error handler and the display-loss exit on a connection.
 void x11_watch_connection(Display* display);
 

@@ -21,7 +21,6 @@ namespace {
 
 // The show state handed to the entry; the X11 overlay has only one way of being shown.
 constexpr std::int32_t SHOW_NORMAL = 1;
-constexpr int EXIT_NO_DISPLAY = 1;
 constexpr int EXIT_MONITOR_LOST = 1;
 
 constexpr const char USAGE[] =
@@ -107,11 +106,11 @@ int main(int argc, char** argv) {
     // The cursor grab runs on threads of its own, which share a connection of their own.
     XInitThreads();
     if (!open_display()) {
-        return EXIT_NO_DISPLAY;
+        return X11_EXIT_NO_DISPLAY;
     }
     if (!x11_start_capture()) {
         std::fprintf(stderr, "zrv5: cannot redirect the screen's windows for the capture\n");
-        return EXIT_NO_DISPLAY;
+        return X11_EXIT_NO_DISPLAY;
     }
     const std::int32_t code = zrv5_main(nullptr, nullptr, SHOW_NORMAL);
     x11_stop_capture();
