@@ -81,6 +81,10 @@ void RowChanges::clear() {
     any = false;
 }
 
+namespace {
+
+// Puts `count` pixels into row y of the destination from column x on. A row of a view with
+// changes is written only where it differs, and then noted as changed.
 void put_row(const PixelView& destination, std::int32_t y, std::int32_t x, const Pixel* pixels,
              std::size_t count) {
     Pixel* out = destination.row(y) + x;
@@ -94,6 +98,8 @@ void put_row(const PixelView& destination, std::int32_t y, std::int32_t x, const
         destination.changes->mark(y);
     }
 }
+
+}  // namespace
 
 void stretch(const PixelView& destination, Rect to, const PixelView& source, Rect from,
              StretchScratch& scratch, const RowFilter* only) {

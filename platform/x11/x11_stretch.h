@@ -68,11 +68,6 @@ struct StretchScratch {
     std::vector<Pixel> row;
 };
 
-// Puts `count` pixels into row y of the destination from column x on. A row of a view with
-// changes is written only where it differs, and then noted as changed.
-void put_row(const PixelView& destination, std::int32_t y, std::int32_t x, const Pixel* pixels,
-             std::size_t count);
-
 // Which destination rows a stretch makes again when the destination holds the same stretch of an
 // earlier source: those whose source row is fresh, and those drawn over since (stale).
 struct RowFilter {
