@@ -176,14 +176,6 @@ int open_locked(const std::string& path, unsigned new_file_mode) {
     }
 }
 
-std::string folder_of(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Writes `text` to a new temporary file beside `path` with `mode` and renames it over `path`. The
 // data is handed to the system before the rename, so every reader sees the old file or the new one
 // whole. It is not forced to the disk (fsync): these files are a rendezvous between running
@@ -191,8 +183,8 @@ std::string folder_of(const std::string& path) {
 // the pick for seconds, since it waits for every other program's pending writes as well.
 bool replace_file(const std::string& path, const std::string& text, mode_t mode) {
     const std::size_t slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary = folder_of(path) + "/." + name + ".XXXXXX";
+    const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+    std::string temporary = path.substr(0, name_start) + "." + path.substr(name_start) + ".XXXXXX";
     FileDescriptor fd(mkostemp(&temporary[0], O_CLOEXEC));  // created with O_EXCL
     if (fd.get() < 0) {
         return false;

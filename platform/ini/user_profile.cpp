@@ -23,8 +23,6 @@ thread_local std::string last_failure;
 
 bool is_absolute(const char* path) { return path != nullptr && path[0] == '/'; }
 
-std::string profile_folder() { return config_home() + "/zrv5"; }
-
 // Creates the folder and any missing parent, each readable by its owner only.
 void make_folders(const std::string& path) {
     for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
@@ -58,8 +56,8 @@ std::string folder_refusal(const std::string& folder) {
 }
 
 bool write_profile(const char* section, const char* key, const char* value) {
-    const std::string folder = profile_folder();
-    const std::string path = folder + "/profile.ini";
+    const std::string folder = user_config_folder();
+    const std::string path = user_profile_path();
     make_folders(folder);
     const std::string refusal = folder_refusal(folder);
     if (!refusal.empty()) {
@@ -92,9 +90,9 @@ std::string config_home() {
     return std::string(home) + "/.config";
 }
 
-std::string user_profile_path() { return profile_folder() + "/profile.ini"; }
+std::string user_profile_path() { return user_config_folder() + "/profile.ini"; }
 
-std::string user_config_folder() { return profile_folder(); }
+std::string user_config_folder() { return config_home() + "/zrv5"; }
 
 bool user_profile_write(const char* section, const char* key, const char* value) {
     try {
