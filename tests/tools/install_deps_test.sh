@@ -131,7 +131,7 @@ for p in $run_packages googletest libgtest-dev libgmock-dev clang libclang-rt-14
   grep -qx "$p" <<<"$test_packages" || fail "test does not install $p"
 done
 grep -q ':i386$' <<<"$test_packages" && fail "test installs i386 packages before the probe"
-for p in libbenchmark-dev libpixman-1-dev xvfb; do
+for p in libbenchmark-dev libpixman-1-dev xvfb xdotool googletest libxtst-dev libxres-dev; do
   grep -qx "$p" <<<"$bench_packages" || fail "bench does not install $p"
 done
 for p in dpkg-dev file libx11-dev; do

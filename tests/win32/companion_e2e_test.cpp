@@ -104,34 +104,12 @@ TEST(ExitProgram, ReportsAProfileThatCannotBeWritten) {
     EXPECT_STREQ(value, "0");
 }
 
-class Companion : public ::testing::Test {
+class Companion : public PickedTarget {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(e2e_paths().program.empty()) << "run through run_e2e.sh";
-        ClipCursor(nullptr);
-        WriteProfileStringA("Zarvo5", "EXIT", "0");
-        window = create_target(TARGET_X, TARGET_Y, TARGET_WIDTH, TARGET_HEIGHT);
-        run = std::make_unique<ProgramRun>(name_of_test(), "[Zarvo5]\n");
-        run->use_working_hook();
-        ASSERT_TRUE(run->start());
-        HWND overlay = run->find_overlay();
-        ASSERT_NE(overlay, nullptr);
-        POINT point{10, 10};
-        ClientToScreen(window, &point);
-        post_pick(overlay, point);
-        ASSERT_TRUE(clip_becomes(client_rectangle(window, TARGET_WIDTH, TARGET_HEIGHT)))
-            << "after the pick";
+        start_and_pick(RECT{TARGET_X, TARGET_Y, TARGET_X + TARGET_WIDTH, TARGET_Y + TARGET_HEIGHT},
+                       "[Zarvo5]\n", false);
     }
-    void TearDown() override {
-        run.reset();
-        if (IsWindow(window)) {
-            DestroyWindow(window);
-        }
-        ClipCursor(nullptr);
-    }
-
-    HWND window = nullptr;
-    std::unique_ptr<ProgramRun> run;
 };
 
 TEST_F(Companion, TheClipFollowsAMovedTargetAndComesBackWhenReset) {

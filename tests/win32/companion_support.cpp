@@ -100,3 +100,36 @@ std::set<DWORD> threads_of(DWORD pid) {
     CloseHandle(snapshot);
     return threads;
 }
+
+void PickedTarget::start_and_pick(const RECT& target, const std::string& settings, bool held_build,
+                                  std::set<DWORD>* threads_before_pick) {
+    ASSERT_FALSE(e2e_paths().program.empty()) << "run through run_e2e.sh";
+    ClipCursor(nullptr);
+    WriteProfileStringA("Zarvo5", "EXIT", "0");
+    const std::int32_t width = target.right - target.left;
+    const std::int32_t height = target.bottom - target.top;
+    window = create_target(target.left, target.top, width, height);
+    run = std::make_unique<ProgramRun>(name_of_test(), settings);
+    run->use_working_hook();
+    if (held_build) {
+        run->use_held_build();
+    }
+    ASSERT_TRUE(run->start());
+    HWND overlay = run->find_overlay();
+    ASSERT_NE(overlay, nullptr);
+    if (threads_before_pick != nullptr) {
+        *threads_before_pick = threads_of(run->process_id());
+    }
+    POINT point{10, 10};
+    ClientToScreen(window, &point);
+    post_pick(overlay, point);
+    ASSERT_TRUE(clip_becomes(client_rectangle(window, width, height))) << "after the pick";
+}
+
+void PickedTarget::TearDown() {
+    run.reset();
+    if (IsWindow(window)) {
+        DestroyWindow(window);
+    }
+    ClipCursor(nullptr);
+}

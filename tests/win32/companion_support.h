@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
+
+#include "e2e_support.h"
 
 RECT clip();
 RECT whole_screen();
@@ -29,3 +32,18 @@ std::string name_of_test();
 
 // The identifiers of the threads that process `pid` has now.
 std::set<DWORD> threads_of(DWORD pid);
+
+// A target window and zrv5.exe with the working companion, started and given a pick at the target's
+// client point (10, 10), so that the pointer is clipped to the target's client area; torn down with
+// the program gone, the target destroyed and the pointer free.
+class PickedTarget : public ::testing::Test {
+protected:
+    // With the test build whose GUI thread the test holds when `held_build`; `threads_before_pick`,
+    // when given, gets the program's threads from before the pick.
+    void start_and_pick(const RECT& target, const std::string& settings, bool held_build,
+                        std::set<DWORD>* threads_before_pick = nullptr);
+    void TearDown() override;
+
+    HWND window = nullptr;
+    std::unique_ptr<ProgramRun> run;
+};

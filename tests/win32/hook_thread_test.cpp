@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <set>
 #include <string>
 
@@ -20,25 +19,16 @@ constexpr std::int32_t TARGET_Y = 110;
 constexpr std::int32_t TARGET_WIDTH = 320;
 constexpr std::int32_t TARGET_HEIGHT = 240;
 
-class HookThread : public ::testing::Test {
+class HookThread : public PickedTarget {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(e2e_paths().program.empty()) << "run through run_e2e.sh";
-        ClipCursor(nullptr);
-        WriteProfileStringA("Zarvo5", "EXIT", "0");
-        window = create_target(TARGET_X, TARGET_Y, TARGET_WIDTH, TARGET_HEIGHT);
+        std::set<DWORD> before;
         // Cursor mode 3: no grab threads come and go beside the hook thread.
-        run = std::make_unique<ProgramRun>(name_of_test(), "[Zarvo5]\nmouse_trs=3\n");
-        run->use_working_hook();
-        run->use_held_build();
-        ASSERT_TRUE(run->start());
-        HWND overlay = run->find_overlay();
-        ASSERT_NE(overlay, nullptr);
-        const std::set<DWORD> before = threads_of(run->process_id());
-        POINT point{10, 10};
-        ClientToScreen(window, &point);
-        post_pick(overlay, point);
-        ASSERT_TRUE(clip_becomes(client_rectangle(window, TARGET_WIDTH, TARGET_HEIGHT)));
+        start_and_pick(RECT{TARGET_X, TARGET_Y, TARGET_X + TARGET_WIDTH, TARGET_Y + TARGET_HEIGHT},
+                       "[Zarvo5]\nmouse_trs=3\n", true, &before);
+        if (HasFatalFailure()) {
+            return;
+        }
         for (DWORD thread : threads_of(run->process_id())) {
             if (before.count(thread) == 0) {
                 started.insert(thread);
@@ -49,11 +39,7 @@ protected:
     void TearDown() override {
         DeleteFileA(path("tick.hold").c_str());
         DeleteFileA(path("end.hold").c_str());
-        run.reset();
-        if (IsWindow(window)) {
-            DestroyWindow(window);
-        }
-        ClipCursor(nullptr);
+        PickedTarget::TearDown();
     }
 
     std::string path(const char* file) const { return run->folder() + "\\" + file; }
@@ -76,8 +62,6 @@ protected:
         DeleteFileA(path("end.hold").c_str());
     }
 
-    HWND window = nullptr;
-    std::unique_ptr<ProgramRun> run;
     std::set<DWORD> started;
 };
 

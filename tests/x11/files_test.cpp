@@ -68,6 +68,10 @@ struct HostileCase {
     const char* reason;  // what the one line says
 };
 
+std::string hostile_case_name(const ::testing::TestParamInfo<HostileCase>& param_info) {
+    return param_info.param.name;
+}
+
 // Puts the hostile thing at `path`; a link's target is `victim`.
 void make_hostile(Hostile kind, const std::string& path, const std::string& victim) {
     switch (kind) {
@@ -125,9 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HostileCase{"huge", Hostile::huge, "it is larger than 1 MiB"},
                       HostileCase{"link_to_file", Hostile::link_to_file, nullptr},
                       HostileCase{"dangling_link", Hostile::dangling_link, nullptr}),
-    [](const ::testing::TestParamInfo<HostileCase>& param_info) {
-        return std::string(param_info.param.name);
-    });
+    hostile_case_name);
 
 class HostileProfile : public Files, public ::testing::WithParamInterface<HostileCase> {};
 
@@ -180,9 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   "it is a symbolic link, which is never written through"},
                       HostileCase{"dangling_link", Hostile::dangling_link,
                                   "it is a symbolic link, which is never written through"}),
-    [](const ::testing::TestParamInfo<HostileCase>& param_info) {
-        return std::string(param_info.param.name);
-    });
+    hostile_case_name);
 
 // Another program keeps the profile's lock: zrv5-exit gives up (after 2 s) with one line saying so,
 // and succeeds once the lock is free.
