@@ -34,7 +34,8 @@ namespace {
 
 // How often the thread looks at the target's place and the pointer between events: a warp by
 // another client and a moved window send this connection nothing, so they are found by looking.
-constexpr int LOOK_INTERVAL_MS = 10;
+// As often as the Windows companion looks; each look wakes the process and costs a round trip.
+constexpr int LOOK_INTERVAL_MS = 15;
 constexpr int SIDES = 4;
 
 struct Rectangle {
@@ -80,13 +81,18 @@ private:
     void run();
     void grab_hotkey();
     void handle_event(XEvent& event);
+    // Finds where the target and the pointer are, in one request where it can, and acts on both.
+    void look();
     // Finds where the rectangle is now and moves the barriers there; takes them down when the
     // target is gone.
     void follow_target();
+    // Moves the barriers to the rectangle at `now` when it has moved.
+    void place(const Rectangle& now);
     void put_barriers();
     void take_barriers_down();
     // Warps a pointer found outside the rectangle to the nearest point inside it.
     void bring_pointer_back();
+    void bring_back_from(int x, int y);
 
     Display* display_ = nullptr;
     Window root_ = 0;
@@ -197,8 +203,7 @@ void ViewKeeper::run() {
             XNextEvent(display_, &event);
             handle_event(event);
         }
-        follow_target();
-        bring_pointer_back();
+        look();
         XFlush(display_);
         if (XQLength(display_) > 0) {
             continue;
@@ -235,8 +240,32 @@ void ViewKeeper::handle_event(XEvent& event) {
         XGetEventData(display_, &event.xcookie)) {
         // The pointer has already moved when its raw event arrives.
         XFreeEventData(display_, &event.xcookie);
-        bring_pointer_back();
+        look();
     }
+}
+
+// The pointer asked for relative to the target gives the target's origin as well: the pointer's
+// place on the root less its place in the target. That halves the requests of a look, which runs
+// a hundred times a second. Where it cannot answer (the target gone, or the pointer on another
+// screen), the target and the pointer are asked for one by one.
+void ViewKeeper::look() {
+    if (!confining_) {
+        return;
+    }
+    Window root = 0;
+    Window child = 0;
+    int x = 0;
+    int y = 0;
+    int window_x = 0;
+    int window_y = 0;
+    unsigned buttons = 0;
+    if (!XQueryPointer(display_, target_, &root, &child, &x, &y, &window_x, &window_y, &buttons)) {
+        follow_target();
+        bring_pointer_back();
+        return;
+    }
+    place(Rectangle{x - window_x, y - window_y, capture_width_, capture_height_});
+    bring_back_from(x, y);
 }
 
 void ViewKeeper::follow_target() {
@@ -252,7 +281,10 @@ void ViewKeeper::follow_target() {
         confining_ = false;
         return;
     }
-    const Rectangle now{x, y, capture_width_, capture_height_};
+    place(Rectangle{x, y, capture_width_, capture_height_});
+}
+
+void ViewKeeper::place(const Rectangle& now) {
     if (placed_ && now == rectangle_) {
         return;
     }
@@ -260,7 +292,6 @@ void ViewKeeper::follow_target() {
     placed_ = true;
     take_barriers_down();
     put_barriers();
-    bring_pointer_back();
 }
 
 // Each side's barrier spans the whole screen: barriers that end at the rectangle's corners let the
@@ -304,7 +335,13 @@ void ViewKeeper::bring_pointer_back() {
     int window_x = 0;
     int window_y = 0;
     unsigned buttons = 0;
-    if (!XQueryPointer(display_, root_, &root, &child, &x, &y, &window_x, &window_y, &buttons)) {
+    if (XQueryPointer(display_, root_, &root, &child, &x, &y, &window_x, &window_y, &buttons)) {
+        bring_back_from(x, y);
+    }
+}
+
+void ViewKeeper::bring_back_from(int x, int y) {
+    if (!confining_ || !placed_) {
         return;
     }
     const Rectangle& r = rectangle_;

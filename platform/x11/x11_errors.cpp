@@ -35,6 +35,7 @@ constexpr ExpectedError EXPECTED_ERRORS[] = {
     {"X_GetGeometry", "BadDrawable", "the window was destroyed by its owner"},
     {"X_GetGeometry", "BadWindow", "the window was destroyed by its owner"},
     {"X_TranslateCoords", "BadWindow", "the window was destroyed by its owner"},
+    {"X_QueryPointer", "BadWindow", "the window was destroyed by its owner"},
     {"X_QueryTree", "BadWindow", "the window was destroyed by its owner"},
     {"X_GetImage", "BadDrawable", "the window was destroyed by its owner"},
     // An image of a window that was unmapped just now cannot be read.
