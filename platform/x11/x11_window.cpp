@@ -8,7 +8,10 @@
 #include <X11/extensions/shape.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <limits>
 
 #include "platform/x11/x11_internal.h"
 
@@ -40,10 +43,13 @@ bool is_overlay(WindowHandle window) { return window.value != 0 && window.value 
 
 // Answers that the GUI thread's last question whether a window exists brought along: the window's
 // client origin on the root and the pointer, each as the server gave it in that round trip. They
-// stand for the next such questions until the message loop goes on (x11_forget_prefetched).
+// stand for the next such questions until the message loop goes on (x11_forget_prefetched). Once
+// the origin has been given, it also turns the next point of the root into the window's: X
+// windows are only moved, never scaled, so that is the point less the origin.
 struct Prefetched {
     Window window = 0;
     bool has_origin = false;
+    bool origin_given = false;
     Point origin;
     bool has_pointer = false;
     Point pointer;
@@ -72,6 +78,25 @@ void take_prefetched(xcb_connection_t* connection, WindowHandle window,
     }
     std::free(translated);
     std::free(position);
+}
+
+// What the calling thread's last pointer question found: the pointer on the root and the root's
+// child that holds it (none when the root itself does), which is where a search for the window at
+// that point starts. A grab asks for the pointer and then for the window beneath it: this saves the
+// search's first round trip. Taken by the next search of the same thread.
+struct PointerSeen {
+    bool known = false;
+    Point at;
+    Window child = 0;
+};
+
+thread_local PointerSeen pointer_seen;
+
+// Returns a - b, held to the 32-bit range.
+std::int32_t difference(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(std::int64_t{a} - b, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max()));
 }
 
 // Returns the point moved from `from`'s coordinates into `to`'s; unchanged when either window is
@@ -172,12 +197,19 @@ Point platform_client_to_screen(WindowHandle window, Point point) {
     if (x11_on_gui_thread() && prefetched.has_origin && point == Point{0, 0} &&
         prefetched.window == static_cast<Window>(window.value)) {
         prefetched.has_origin = false;
+        prefetched.origin_given = true;
         return prefetched.origin;
     }
     return translate(static_cast<Window>(window.value), x11.root, point);
 }
 
 Point platform_screen_to_client(WindowHandle window, Point point) {
+    if (x11_on_gui_thread() && prefetched.origin_given &&
+        prefetched.window == static_cast<Window>(window.value)) {
+        prefetched.origin_given = false;
+        return Point{difference(point.x, prefetched.origin.x),
+                     difference(point.y, prefetched.origin.y)};
+    }
     return translate(x11.root, static_cast<Window>(window.value), point);
 }
 
@@ -187,8 +219,16 @@ WindowHandle platform_window_from_point(Point point) {
         return WindowHandle{};
     }
     // Descend from the root while a mapped child holds the point. Windows with an empty input
-    // shape (the overlay, the capture's background window) are looked through.
+    // shape (the overlay, the capture's background window) are looked through, by this search as
+    // by the server's own, which found the root's child when the pointer was asked for.
     Window window = x11.root;
+    if (pointer_seen.known && pointer_seen.at == point) {
+        pointer_seen.known = false;
+        if (pointer_seen.child == 0) {
+            return WindowHandle{window};
+        }
+        window = pointer_seen.child;
+    }
     for (;;) {
         int x = 0;
         int y = 0;
@@ -331,7 +371,9 @@ Point platform_cursor_position() {
     unsigned mask = 0;
     if (display == nullptr ||
         !XQueryPointer(display, x11.root, &root, &child, &root_x, &root_y, &x, &y, &mask)) {
+        pointer_seen = PointerSeen{};
         return Point{};
     }
+    pointer_seen = PointerSeen{true, Point{root_x, root_y}, child};
     return Point{root_x, root_y};
 }
