@@ -3,6 +3,10 @@
 // requests rather than a connection. It is never the GUI thread's: a grab thread that outlives its
 // wait holds only this lock, which the GUI thread never takes. A thread that finds it taken (by
 // such a late thread) opens a connection of its own for its life.
+//
+// A started routine runs on a thread kept for the purpose when that thread is idle, since starting
+// and ending a thread costs more than a grab's requests; while it is still busy (with a late
+// grab), the routine gets a thread of its own, as every routine did before.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 
@@ -67,6 +71,70 @@ struct ThreadEnd {
     bool done = false;
 };
 
+// Runs a routine, gives the thread's connection back, and announces the end.
+void run_routine(ThreadRoutine routine, void* argument, ThreadEnd& end) {
+    routine(argument);
+    // Given back before the end is announced, so that the next thread finds it free.
+    thread_connection.give_back();
+    std::lock_guard<std::mutex> hold(end.lock);
+    end.done = true;
+    end.ended.notify_all();
+}
+
+// The kept thread and the routine handed to it. Made once and never destroyed: the thread waits on
+// it until the process ends.
+struct KeptThread {
+    std::mutex lock;
+    std::condition_variable handed;
+    bool started = false;
+    bool busy = false;  // a routine is handed over or running
+    ThreadRoutine routine = nullptr;
+    void* argument = nullptr;
+    std::shared_ptr<ThreadEnd> end;
+
+    void serve() {
+        std::unique_lock<std::mutex> hold(lock);
+        for (;;) {
+            handed.wait(hold, [this] { return routine != nullptr; });
+            const ThreadRoutine running = routine;
+            void* const with = argument;
+            const std::shared_ptr<ThreadEnd> ending = std::move(end);
+            routine = nullptr;
+            hold.unlock();
+            run_routine(running, with, *ending);
+            hold.lock();
+            busy = false;
+        }
+    }
+};
+
+KeptThread* const kept_thread = new KeptThread;
+
+// Hands the routine to the kept thread, starting it on first use; false when it is busy or cannot
+// be started.
+bool hand_to_kept_thread(ThreadRoutine routine, void* argument,
+                         const std::shared_ptr<ThreadEnd>& end) {
+    KeptThread& kept = *kept_thread;
+    std::lock_guard<std::mutex> hold(kept.lock);
+    if (kept.busy) {
+        return false;
+    }
+    if (!kept.started) {
+        try {
+            std::thread([&kept] { kept.serve(); }).detach();
+        } catch (const std::system_error&) {
+            return false;
+        }
+        kept.started = true;
+    }
+    kept.busy = true;
+    kept.routine = routine;
+    kept.argument = argument;
+    kept.end = end;
+    kept.handed.notify_one();
+    return true;
+}
+
 }  // namespace
 
 struct PlatformThread {
@@ -100,15 +168,11 @@ Display* x11_thread_display() {
 
 ThreadHandle platform_start_thread(ThreadRoutine routine, void* argument) {
     auto end = std::make_shared<ThreadEnd>();
+    if (hand_to_kept_thread(routine, argument, end)) {
+        return new PlatformThread{end};
+    }
     try {
-        std::thread([routine, argument, end] {
-            routine(argument);
-            // Given back before the end is announced, so that the next thread finds it free.
-            thread_connection.give_back();
-            std::lock_guard<std::mutex> hold(end->lock);
-            end->done = true;
-            end->ended.notify_all();
-        }).detach();
+        std::thread([routine, argument, end] { run_routine(routine, argument, *end); }).detach();
     } catch (const std::system_error&) {
         return nullptr;
     }
