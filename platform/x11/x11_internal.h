@@ -108,13 +108,15 @@ struct PlatformCursorImage {
     bool shared = false;
 };
 
-// --- x11_thread.cpp ---
+// --- x11_thread_display.cpp ---
 
 // Returns the calling thread's connection: the GUI thread's, or the one that other threads share,
-// taken on first use and given back when the thread ends; while a late thread still holds it, one
-// of the thread's own. Null when none opens.
+// taken on first use and given back when the thread's routine ends; while a late thread still
+// holds it, one of the thread's own. Null when none opens.
 Display* x11_thread_display();
 bool x11_on_gui_thread();
+// Gives the calling thread's connection back (the shared one) or closes it (its own).
+void x11_give_back_thread_display();
 
 // --- x11_image.cpp ---
 

@@ -1,15 +1,8 @@
-// Threads of the seam on std::thread with a bounded wait, and the X connection of threads other
-// than the GUI thread: one connection that they hand over under a lock, so that a grab costs
-// requests rather than a connection. It is never the GUI thread's: a grab thread that outlives its
-// wait holds only this lock, which the GUI thread never takes. A thread that finds it taken (by
-// such a late thread) opens a connection of its own for its life.
-//
-// A started routine runs on a thread kept for the purpose when that thread is idle, since starting
-// and ending a thread costs more than a grab's requests; while it is still busy (with a late
-// grab), the routine gets a thread of its own, as every routine did before.
-#include <X11/Xlib.h>
-#include <X11/extensions/Xfixes.h>
-
+// Threads of the seam on std::thread, with a bounded wait. A started routine runs on a thread kept
+// for the purpose when that thread is idle, since starting and ending a thread costs more than a
+// grab's requests; while it is still busy (with a grab that outlived its wait), the routine gets a
+// thread of its own. No X here: a thread's connection (x11_thread_display.cpp) is given back as
+// its routine ends.
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -21,49 +14,6 @@
 
 namespace {
 
-std::thread::id gui_thread_id = std::this_thread::get_id();
-
-// The threads' shared connection, opened by the first thread that takes it and kept open.
-std::mutex shared_connection_lock;     // held by the thread that uses the connection
-Display* shared_connection = nullptr;  // under the lock
-
-// The calling thread's connection: the shared one, given back when the thread ends, or its own,
-// closed then.
-struct ThreadConnection {
-    Display* display = nullptr;
-    bool shared = false;
-
-    void give_back() {
-        if (display == nullptr) {
-            return;
-        }
-        if (shared) {
-            shared_connection_lock.unlock();
-        } else {
-            XCloseDisplay(display);
-        }
-        display = nullptr;
-        shared = false;
-    }
-    ~ThreadConnection() { give_back(); }
-};
-
-thread_local ThreadConnection thread_connection;
-
-// Opens a connection for threads other than the GUI thread; null when none opens.
-Display* open_connection() {
-    Display* display = XOpenDisplay(x11.display_name.c_str());
-    if (display == nullptr) {
-        return nullptr;
-    }
-    x11_watch_connection(display);
-    // The XFIXES requests of a connection work only after it has announced its version.
-    int major = 0;
-    int minor = 0;
-    XFixesQueryVersion(display, &major, &minor);
-    return display;
-}
-
 // What the starter and the thread share; it lives until both have let go.
 struct ThreadEnd {
     std::mutex lock;
@@ -71,11 +21,14 @@ struct ThreadEnd {
     bool done = false;
 };
 
-// Runs a routine, gives the thread's connection back, and announces the end.
-void run_routine(ThreadRoutine routine, void* argument, ThreadEnd& end) {
+// Runs a routine and gives the thread's connection back, before the end is announced, so that the
+// next thread finds it free.
+void run_routine(ThreadRoutine routine, void* argument) {
     routine(argument);
-    // Given back before the end is announced, so that the next thread finds it free.
-    thread_connection.give_back();
+    x11_give_back_thread_display();
+}
+
+void announce_end(ThreadEnd& end) {
     std::lock_guard<std::mutex> hold(end.lock);
     end.done = true;
     end.ended.notify_all();
@@ -101,9 +54,14 @@ struct KeptThread {
             const std::shared_ptr<ThreadEnd> ending = std::move(end);
             routine = nullptr;
             hold.unlock();
-            run_routine(running, with, *ending);
+            run_routine(running, with);
             hold.lock();
+            // Idle before the end is announced: whoever waited for this routine finds the thread
+            // free for the next.
             busy = false;
+            hold.unlock();
+            announce_end(*ending);
+            hold.lock();
         }
     }
 };
@@ -141,38 +99,16 @@ struct PlatformThread {
     std::shared_ptr<ThreadEnd> end;
 };
 
-bool x11_on_gui_thread() { return std::this_thread::get_id() == gui_thread_id; }
-
-Display* x11_thread_display() {
-    if (x11_on_gui_thread()) {
-        return x11.display;
-    }
-    if (thread_connection.display != nullptr) {
-        return thread_connection.display;
-    }
-    if (shared_connection_lock.try_lock()) {
-        if (shared_connection == nullptr) {
-            shared_connection = open_connection();
-        }
-        if (shared_connection == nullptr) {
-            shared_connection_lock.unlock();
-            return nullptr;
-        }
-        thread_connection.display = shared_connection;
-        thread_connection.shared = true;
-    } else {
-        thread_connection.display = open_connection();
-    }
-    return thread_connection.display;
-}
-
 ThreadHandle platform_start_thread(ThreadRoutine routine, void* argument) {
     auto end = std::make_shared<ThreadEnd>();
     if (hand_to_kept_thread(routine, argument, end)) {
         return new PlatformThread{end};
     }
     try {
-        std::thread([routine, argument, end] { run_routine(routine, argument, *end); }).detach();
+        std::thread([routine, argument, end] {
+            run_routine(routine, argument);
+            announce_end(*end);
+        }).detach();
     } catch (const std::system_error&) {
         return nullptr;
     }
