@@ -11,8 +11,9 @@ declare -A groups=(
   # configuring any build
   [configure]="cmake"
   # building the Linux program (two monitors and damage tracking use Xrandr, Xinerama, Xdamage)
-  [build]="build-essential pkg-config libx11-dev libx11-xcb-dev libxext-dev libxfixes-dev libxrender-dev
-           libxcomposite-dev libxcursor-dev libxi-dev libxrandr-dev libxinerama-dev libxdamage-dev"
+  [build]="build-essential pkg-config libx11-dev libx11-xcb-dev libxcb-xfixes0-dev libxext-dev
+           libxfixes-dev libxrender-dev libxcomposite-dev libxcursor-dev libxi-dev libxrandr-dev
+           libxinerama-dev libxdamage-dev"
   # the demo of `make run` without a display: Xvfb, its sample window's font, the click, screenshots
   [demo]="xvfb xfonts-base xdotool imagemagick"
   # the native unit tests

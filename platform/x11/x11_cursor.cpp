@@ -3,10 +3,14 @@
 // window was found. The standard arrow is the cursor theme's "left_ptr", or an embedded arrow when
 // no theme is installed.
 #include <X11/Xcursor/Xcursor.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
-#include <X11/extensions/Xfixes.h>
+#include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 
@@ -25,6 +29,32 @@ thread_local std::uint32_t thread_number = 0;
 // The pointer image the calling thread read last; it belongs to the thread, as the platform's
 // current cursor belongs to the system, and is replaced by the next read.
 thread_local std::unique_ptr<PlatformCursorImage> current_pointer_image;
+
+// The pointer image asked for ahead on this thread's connection, its reply not taken yet.
+struct CursorAsked {
+    xcb_connection_t* connection = nullptr;
+    xcb_xfixes_get_cursor_image_cookie_t cookie{};
+};
+
+thread_local CursorAsked cursor_asked;
+
+// Returns the reply to the image asked for ahead on the display's connection, or asks now.
+xcb_xfixes_get_cursor_image_reply_t* cursor_image_reply(Display* display) {
+    xcb_connection_t* connection = XGetXCBConnection(display);
+    xcb_xfixes_get_cursor_image_cookie_t cookie{};
+    if (cursor_asked.connection == connection) {
+        cookie = cursor_asked.cookie;
+        cursor_asked = CursorAsked{};
+    } else {
+        x11_drop_cursor_asked();
+        cookie = xcb_xfixes_get_cursor_image(connection);
+    }
+    xcb_generic_error_t* error = nullptr;
+    xcb_xfixes_get_cursor_image_reply_t* reply =
+        xcb_xfixes_get_cursor_image_reply(connection, cookie, &error);
+    std::free(error);
+    return reply;
+}
 
 std::once_flag arrow_loaded;
 PlatformCursorImage standard_arrow;
@@ -63,6 +93,19 @@ void load_standard_arrow() {
 
 }  // namespace
 
+void x11_ask_cursor_ahead(Display* display) {
+    x11_drop_cursor_asked();
+    xcb_connection_t* connection = XGetXCBConnection(display);
+    cursor_asked = CursorAsked{connection, xcb_xfixes_get_cursor_image(connection)};
+}
+
+void x11_drop_cursor_asked() {
+    if (cursor_asked.connection != nullptr) {
+        xcb_discard_reply(cursor_asked.connection, cursor_asked.cookie.sequence);
+        cursor_asked = CursorAsked{};
+    }
+}
+
 std::uint32_t platform_window_thread(WindowHandle window) {
     return window.value != 0 ? SERVER_INPUT_THREAD : 0;
 }
@@ -83,7 +126,7 @@ CursorImage platform_current_cursor() {
     if (display == nullptr) {
         return nullptr;
     }
-    XFixesCursorImage* pointer = XFixesGetCursorImage(display);
+    xcb_xfixes_get_cursor_image_reply_t* pointer = cursor_image_reply(display);
     if (pointer == nullptr) {
         return nullptr;
     }
@@ -92,13 +135,14 @@ CursorImage platform_current_cursor() {
     image->height = pointer->height;
     image->hot_x = pointer->xhot;
     image->hot_y = pointer->yhot;
-    // Each pixel comes in an unsigned long (64 bits on LP64) holding 32-bit premultiplied ARGB.
-    const std::size_t count = static_cast<std::size_t>(pointer->width) * pointer->height;
-    image->argb.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        image->argb[i] = static_cast<std::uint32_t>(pointer->pixels[i]);
-    }
-    XFree(pointer);
+    // 32-bit premultiplied ARGB, as many as the reply holds (a well-formed one holds them all).
+    const std::uint32_t* pixels = xcb_xfixes_get_cursor_image_cursor_image(pointer);
+    const auto count = static_cast<std::size_t>(
+        std::max(0, xcb_xfixes_get_cursor_image_cursor_image_length(pointer)));
+    const std::size_t area = static_cast<std::size_t>(pointer->width) * pointer->height;
+    image->argb.assign(area, 0);
+    std::copy(pixels, pixels + std::min(count, area), image->argb.begin());
+    std::free(pointer);
     image->shared = true;  // the caller copies it and never releases it
     current_pointer_image = std::move(image);
     return current_pointer_image.get();

@@ -108,6 +108,16 @@ struct PlatformCursorImage {
     bool shared = false;
 };
 
+// --- x11_cursor.cpp ---
+
+// Asks for the pointer image on the calling thread's connection (not the GUI thread's) ahead of
+// the requests sent next, whose round trip brings its reply along: a grab asks for the pointer's
+// place and then for its image. Taken by the thread's next platform_current_cursor on the same
+// connection; an earlier one not taken is dropped.
+void x11_ask_cursor_ahead(Display* display);
+// Drops the image asked for ahead and not taken, before the connection goes to another thread.
+void x11_drop_cursor_asked();
+
 // --- x11_thread_display.cpp ---
 
 // Returns the calling thread's connection: the GUI thread's, or the one that other threads share,

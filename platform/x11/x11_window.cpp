@@ -361,19 +361,27 @@ Point platform_cursor_position() {
         prefetched.has_pointer = false;
         return prefetched.pointer;
     }
+    pointer_seen = PointerSeen{};
     Display* display = x11_thread_display();
-    Window root = 0;
-    Window child = 0;
-    int root_x = 0;
-    int root_y = 0;
-    int x = 0;
-    int y = 0;
-    unsigned mask = 0;
-    if (display == nullptr ||
-        !XQueryPointer(display, x11.root, &root, &child, &root_x, &root_y, &x, &y, &mask)) {
-        pointer_seen = PointerSeen{};
+    if (display == nullptr) {
         return Point{};
     }
-    pointer_seen = PointerSeen{true, Point{root_x, root_y}, child};
-    return Point{root_x, root_y};
+    // On another thread (a grab, which asks for the pointer's image next) the image is asked for
+    // too, and both replies come in one round trip.
+    if (!x11_on_gui_thread()) {
+        x11_ask_cursor_ahead(display);
+    }
+    xcb_connection_t* connection = XGetXCBConnection(display);
+    xcb_generic_error_t* error = nullptr;
+    xcb_query_pointer_reply_t* position = xcb_query_pointer_reply(
+        connection, xcb_query_pointer(connection, static_cast<xcb_window_t>(x11.root)), &error);
+    std::free(error);
+    // As XQueryPointer: no answer from another screen.
+    Point at;
+    if (position != nullptr && position->same_screen != 0) {
+        at = Point{position->root_x, position->root_y};
+        pointer_seen = PointerSeen{true, at, position->child};
+    }
+    std::free(position);
+    return at;
 }
