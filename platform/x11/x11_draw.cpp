@@ -79,6 +79,7 @@ PixelView destination_view(DrawContext context) {
         if (image.image == nullptr || x11.overlay == 0) {
             return PixelView{};
         }
+        x11_present_wait();  // the server may still be reading the last present's rows
         if (x11_overlay_changes.rows.size() != static_cast<std::size_t>(image.height)) {
             forget_overlay_image(image.height);
         }

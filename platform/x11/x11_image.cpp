@@ -103,18 +103,20 @@ void x11_destroy_image(X11Image& image) {
     image = X11Image{};
 }
 
-void x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, std::int32_t y,
-                   std::int32_t width, std::int32_t height) {
+bool x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, std::int32_t y,
+                   std::int32_t width, std::int32_t height, bool announce) {
     if (image.image == nullptr || width <= 0 || height <= 0) {
-        return;
+        return false;
     }
     const auto w = static_cast<unsigned>(width);
     const auto h = static_cast<unsigned>(height);
     if (image.shared) {
-        XShmPutImage(x11.display, drawable, gc, image.image, x, y, x, y, w, h, False);
-    } else {
-        XPutImage(x11.display, drawable, gc, image.image, x, y, x, y, w, h);
+        XShmPutImage(x11.display, drawable, gc, image.image, x, y, x, y, w, h,
+                     announce ? True : False);
+        return announce;
     }
+    XPutImage(x11.display, drawable, gc, image.image, x, y, x, y, w, h);
+    return false;
 }
 
 bool x11_get_image_rows(X11Image& image, Drawable drawable, std::int32_t top, std::int32_t rows) {

@@ -133,9 +133,11 @@ void x11_give_back_thread_display();
 bool x11_create_image(X11Image& image, std::int32_t width, std::int32_t height);
 void x11_destroy_image(X11Image& image);
 // Sends the rectangle of the image to the same place of the drawable. The image's memory may be
-// drawn into again only after an XSync: until then the server may still be reading it.
-void x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, std::int32_t y,
-                   std::int32_t width, std::int32_t height);
+// drawn into again only after an XSync: until then the server may still be reading it. With
+// `announce`, the server sends a completion event once it has read a shared image; returns
+// whether it will (a plain image's pixels go in the request, and nothing is awaited for them).
+bool x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, std::int32_t y,
+                   std::int32_t width, std::int32_t height, bool announce = false);
 // Reads rows top .. top + rows - 1 of the image's width from the same rows of the drawable.
 bool x11_get_image_rows(X11Image& image, Drawable drawable, std::int32_t top, std::int32_t rows);
 
@@ -202,8 +204,13 @@ extern RowChanges x11_overlay_changes;
 // Sends a rectangle of the overlay image (a part the server has lost) and waits until the server
 // has it.
 void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
-// Sends the changed rows of the overlay image, and waits until the server has them.
+// Sends the changed rows of the overlay image, without waiting: the server copies them while the
+// loop goes on, and the image is drawn into again only after x11_present_wait.
 void x11_present_changes();
+// Waits until the server has read what the last presents sent, unless it has already said so.
+void x11_present_wait();
+// Notes an event: the server's word that it has read a present's rows.
+void x11_present_note(const XEvent& event);
 
 // --- x11_scale.cpp ---
 

@@ -113,7 +113,8 @@ void x11_handle_event(XEvent& event) {
         }
         break;
     default:
-        // The monitors, the root's children and their damage.
+        // The monitors, the root's children and their damage, and the presents read.
+        x11_present_note(event);
         x11_monitor_event(event);
         x11_stacking_note(event);
         x11_capture_note(event);
