@@ -160,6 +160,11 @@ DrawContext platform_create_memory_context(DrawContext reference);
 // Selects the bitmap into the memory context, so copies to and from the context reach its pixels.
 void platform_select_bitmap(DrawContext context, BitmapHandle bitmap);
 
+// Says that the caller has written storage rows first .. first + count - 1 of the bitmap selected
+// into the memory context through its pixel memory. Every such write after the bitmap's creation
+// is reported, so that a platform may copy onwards only what changed.
+void platform_note_written(DrawContext context, std::int32_t first, std::int32_t count);
+
 // --- Cursor images ----------------------------------------------------------------------------
 
 // Returns the identifier of the thread that owns the window; 0 when there is none.

@@ -28,9 +28,11 @@ void enlarge_rows(ViewState& v, std::int32_t first, std::int32_t last) {
     upscaled.pixels += std::ptrdiff_t{k} * (first / 2) * upscaled.width;
     upscaled.height = k * ((last - first) / 2);
     v.upscaler(source, upscaled, v.W, last - first, k, v.blend_pair, v.blend_quad);
+    platform_note_written(v.upscale.context, k * (first / 2), upscaled.height);
     std::memcpy(block_row(v.capture_enlarged, first), source.pixels,
                 static_cast<std::size_t>(last - first) * static_cast<std::size_t>(source.width) *
                     sizeof(Pixel));
+    platform_note_written(v.capture_enlarged.context, first, last - first);
 }
 
 // Enlarges the capture into the upscale surface. Once the surface holds the enlargement of a
@@ -42,6 +44,7 @@ void enlarge_changed_rows(ViewState& v) {
         v.capture_enlarged.width != v.capture_source.width ||
         v.capture_enlarged.height != v.capture_source.height) {
         v.upscaler(v.capture_source, v.upscale, v.W, v.H, v.scale, v.blend_pair, v.blend_quad);
+        platform_note_written(v.upscale.context, 0, v.upscale.height);
         return;
     }
     const std::int32_t end = v.H - v.H % 2;

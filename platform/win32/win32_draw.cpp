@@ -88,6 +88,9 @@ void platform_select_bitmap(DrawContext context, BitmapHandle bitmap) {
     SelectObject(to_hdc(context), to_hbitmap(bitmap));
 }
 
+// GDI copies every pixel of every copy: nothing to keep.
+void platform_note_written(DrawContext, std::int32_t, std::int32_t) {}
+
 void platform_delete_bitmap(BitmapHandle bitmap) {
     if (bitmap == nullptr) {
         return;

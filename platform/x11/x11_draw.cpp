@@ -30,12 +30,16 @@ PlatformDrawContext overlay_context{ContextKind::overlay, nullptr};
 PlatformDrawContext screen_context{ContextKind::screen, nullptr};
 
 StretchScratch stretch_scratch;
+std::vector<std::uint8_t> no_rows;  // a filter's destination rows, none of them drawn over
 
-// What the overlay's image holds between frames: the stretch of the capture into `image_place`
-// (when `image_known`), and over it the cursor in the stale rows.
+// What the overlay's image holds between frames: the stretch of `image_from` of the capture or of
+// a bitmap (`image_bitmap`) into `image_place` (when `image_known`), and over it the cursor in the
+// stale rows.
 struct OverlayImage {
     bool image_known = false;
     Rect image_place;
+    PlatformBitmap* image_bitmap = nullptr;  // none for the capture
+    Rect image_from;
     std::vector<std::uint8_t> stale;  // rows drawn over since the image was made
     std::vector<Rect> black;          // rectangles filled black with nothing drawn over since
     bool server_drew = false;         // the last frame was drawn by the server (x11_scale.cpp)
@@ -60,6 +64,21 @@ void note_stale(const PixelView& view, std::int32_t y) {
     if (view.changes != nullptr) {
         overlay_image.stale[static_cast<std::size_t>(y)] = 1;
     }
+}
+
+// Marks rows first .. last - 1 of the bitmap's view changed, and its capture no longer whole.
+void bitmap_written(PlatformBitmap* bitmap, std::int32_t first, std::int32_t last) {
+    bitmap->capture = 0;
+    first = std::max(first, 0);
+    last = std::min(last, bitmap->height);
+    if (first < last) {
+        std::fill(bitmap->changed.begin() + first, bitmap->changed.begin() + last,
+                  std::uint8_t{1});
+    }
+}
+
+PlatformBitmap* bitmap_of(DrawContext context) {
+    return context != nullptr && context->kind == ContextKind::memory ? context->bitmap : nullptr;
 }
 
 PixelView view_of_bitmap(PlatformBitmap* bitmap) {
@@ -115,6 +134,41 @@ PixelView source_view(DrawContext context, Rect& from) {
     return destination_view(context);
 }
 
+// Copies into a memory context's bitmap and notes the rows written. A copy of the same screen
+// rectangle to the same place as the bitmap's last, with nothing written into it since, writes
+// only the rows read anew by this capture.
+void copy_into_bitmap(const PixelView& out, PlatformBitmap* bitmap, Rect to, const PixelView& in,
+                      Rect from, Rect screen_from, bool from_screen) {
+    if (bitmap == nullptr) {
+        stretch(out, to, in, from, stretch_scratch);
+        return;
+    }
+    const std::uint64_t number = x11_capture_number();
+    const bool known = from_screen && in.fresh != nullptr && bitmap->capture != 0 &&
+                       bitmap->capture + 1 == number && bitmap->capture_from == screen_from &&
+                       bitmap->capture_to == to;
+    if (!known) {
+        stretch(out, to, in, from, stretch_scratch);
+        bitmap_written(bitmap, to.y, to.y + to.height);
+    } else {
+        no_rows.assign(static_cast<std::size_t>(out.height), 0);
+        const RowFilter only{in.fresh, no_rows.data()};
+        stretch(out, to, in, from, stretch_scratch, &only);
+        // Destination row d of the stretch takes source row d * source height / height.
+        for (std::int32_t d = std::max(0, -to.y); d < to.height && to.y + d < out.height; ++d) {
+            const auto row =
+                static_cast<std::int32_t>(from.y + std::int64_t{d} * from.height / to.height);
+            if (row >= 0 && row < in.height && in.fresh[row] != 0) {
+                bitmap->changed[static_cast<std::size_t>(to.y + d)] = 1;
+            }
+        }
+    }
+    const bool whole = from_screen && in.base != nullptr;
+    bitmap->capture = whole ? number : 0;
+    bitmap->capture_from = screen_from;
+    bitmap->capture_to = to;
+}
+
 }  // namespace
 
 DrawContext platform_get_context(WindowHandle window) {
@@ -154,9 +208,11 @@ void platform_stretch_copy(DrawContext destination, Rect to, DrawContext source,
         out.changes->any = true;
         overlay_image.server_drew = false;
     }
+    const Rect asked_from = from;  // before source_view moves it into the capture's coordinates
     const PixelView in = source_view(source, from);
     if (destination != &overlay_context) {
-        stretch(out, to, in, from, stretch_scratch);
+        copy_into_bitmap(out, bitmap_of(destination), to, in, from, asked_from,
+                         source == &screen_context);
         return;
     }
     // The rows drawn over are made again, and compared with what the server shows only once the
@@ -167,15 +223,23 @@ void platform_stretch_copy(DrawContext destination, Rect to, DrawContext source,
             out.changes->hold(out, y);
         }
     }
-    // Where the image is the same stretch of the same capture, only the rows whose capture rows
-    // were read anew are made again, and those drawn over.
-    const bool known = image.image_known && in.fresh != nullptr && to == image.image_place;
+    // Where the image is the same stretch of the same capture or bitmap, only the rows whose
+    // source rows were read anew or written since are made again, and those drawn over.
+    PlatformBitmap* bitmap = bitmap_of(source);
+    const std::uint8_t* fresh = bitmap != nullptr ? bitmap->changed.data() : in.fresh;
+    const bool known = image.image_known && fresh != nullptr && to == image.image_place &&
+                       bitmap == image.image_bitmap && from == image.image_from;
     drawn_over(to);
-    const RowFilter only{in.fresh, image.stale.data()};
+    const RowFilter only{fresh, image.stale.data()};
     stretch(out, to, in, from, stretch_scratch, known ? &only : nullptr);
     std::fill(image.stale.begin(), image.stale.end(), std::uint8_t{0});
-    image.image_known = source == &screen_context && in.base != nullptr;
+    if (bitmap != nullptr) {
+        std::fill(bitmap->changed.begin(), bitmap->changed.end(), std::uint8_t{0});
+    }
+    image.image_known = (source == &screen_context || bitmap != nullptr) && in.base != nullptr;
     image.image_place = to;
+    image.image_bitmap = bitmap;
+    image.image_from = from;
     tick_timing_mark(TickStage::image_end);
 }
 
@@ -199,6 +263,9 @@ void platform_fill_black(DrawContext destination, Rect area) {
     const Rect part = x11_clip(area, Rect{0, 0, out.width, out.height});
     if (part.width <= 0) {
         return;
+    }
+    if (PlatformBitmap* bitmap = bitmap_of(destination)) {
+        bitmap_written(bitmap, part.y, part.y + part.height);
     }
     // The bands of a still frame are black already; they are looked at again only once something
     // has been drawn over them.
@@ -255,6 +322,9 @@ void platform_draw_cursor(DrawContext destination, Point at, CursorImage image) 
     if (out.changes != nullptr) {
         drawn_over(Rect{at.x, at.y, image->width, image->height});
     }
+    if (PlatformBitmap* bitmap = bitmap_of(destination)) {
+        bitmap_written(bitmap, at.y + first_row, at.y + last_row);
+    }
     for (std::int32_t y = first_row; y < last_row; ++y) {
         const std::uint32_t* in =
             image->argb.data() + static_cast<std::ptrdiff_t>(y) * image->width;
@@ -290,6 +360,7 @@ BitmapHandle platform_create_bitmap(DrawContext, std::int32_t width, std::int32_
     bitmap->width = width;
     bitmap->height = height;
     bitmap->pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    bitmap->changed.assign(static_cast<std::size_t>(height), 1);
     *pixels = bitmap->pixels.data();
     return bitmap;
 }
@@ -302,4 +373,22 @@ void platform_select_bitmap(DrawContext context, BitmapHandle bitmap) {
     }
 }
 
-void platform_delete_bitmap(BitmapHandle bitmap) { delete bitmap; }
+void platform_note_written(DrawContext context, std::int32_t first, std::int32_t count) {
+    PlatformBitmap* bitmap = bitmap_of(context);
+    if (bitmap == nullptr || count <= 0) {
+        return;
+    }
+    // Storage rows are bottom-up: storage row r is row height - 1 - r of the view.
+    const std::int64_t last = std::int64_t{bitmap->height} - first;
+    const std::int64_t top = last - count;
+    bitmap_written(bitmap, static_cast<std::int32_t>(std::max<std::int64_t>(top, 0)),
+                   static_cast<std::int32_t>(std::clamp<std::int64_t>(last, 0, bitmap->height)));
+}
+
+void platform_delete_bitmap(BitmapHandle bitmap) {
+    if (overlay_image.image_bitmap == bitmap) {
+        overlay_image.image_known = false;  // another bitmap may come at the same address
+        overlay_image.image_bitmap = nullptr;
+    }
+    delete bitmap;
+}

@@ -94,6 +94,12 @@ struct PlatformBitmap {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::vector<Pixel> pixels;
+    // What a copy onwards may rely on, in the rows of its top-down view: the rows changed since
+    // the overlay last took this bitmap's pixels, and the capture it holds (x11_draw.cpp).
+    std::vector<std::uint8_t> changed;
+    std::uint64_t capture = 0;  // the number of the capture it holds whole; 0 for none
+    Rect capture_from;          // the screen's rectangle of that capture
+    Rect capture_to;            // where in the bitmap it lies
 };
 
 // A cursor image of the seam: premultiplied ARGB pixels, rows top-down, and the hot spot. Grabs
@@ -142,6 +148,10 @@ bool x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, st
 bool x11_get_image_rows(X11Image& image, Drawable drawable, std::int32_t top, std::int32_t rows);
 
 // --- x11_capture.cpp ---
+
+// The number of the last capture made (from 1 on); a capture's fresh rows are those that differ
+// from the capture numbered one less.
+std::uint64_t x11_capture_number();
 
 // Redirects the root's children offscreen and creates the background window; before the overlay.
 bool x11_start_capture();

@@ -104,11 +104,27 @@ void check_blended_changes(TestPlatform& tp, Rect client, const char* smoothness
     add_patterned_target(tp, client);
     tp.queue_click(centre_of(client));
     tp.queue_ticks(2);
+    std::size_t reported = 0;  // the upscale's write notes before the change
     for (std::size_t i = 0; i < changes.size(); ++i) {
-        tp.then([&tp, &changes, client, i, k, pair, quad] {
+        tp.then([&tp, &changes, &reported, client, i, k, pair, quad] {
             EXPECT_EQ(blended_image_diff(tp, client, k, pair, quad), "") << "before change " << i;
+            reported = tp.entries("note_written memory2").size();
             tp.paint_screen(changes[i], Pixel{0x00123456u + static_cast<Pixel>(i)});
             tp.tick(1);
+        });
+        tp.then([&tp, &changes, &reported, client, i, k] {
+            // The tick said it wrote the enlarged block rows of the change and nothing else. The
+            // surfaces are bottom-up: capture row r is storage row height - 1 - r.
+            const std::int32_t top = changes[i].y - client.y;
+            const std::int32_t lowest_block = (client.height - top - changes[i].height) / 2;
+            const std::int32_t highest_block = (client.height - 1 - top) / 2;
+            const std::vector<std::string> notes = tp.entries("note_written memory2");
+            EXPECT_EQ(std::vector<std::string>(notes.begin() + static_cast<std::ptrdiff_t>(reported),
+                                               notes.end()),
+                      (std::vector<std::string>{
+                          "note_written memory2 " + std::to_string(k * lowest_block) + " " +
+                          std::to_string(k * (highest_block - lowest_block + 1))}))
+                << "change " << i;
         });
     }
     tp.then([&tp, client, k, pair, quad] {

@@ -411,6 +411,21 @@ void platform_select_bitmap(DrawContext context, BitmapHandle bitmap) {
     context->bitmap = bitmap;
 }
 
+void platform_note_written(DrawContext context, std::int32_t first, std::int32_t count) {
+    TestPlatform& tp = test_platform;
+    tp.record("note_written " + context_name(context) + " " + std::to_string(first) + " " +
+              std::to_string(count));
+    if (!tp.is_context(context) || context->kind != PlatformDrawContext::Kind::Memory ||
+        context->bitmap == nullptr) {
+        tp.fail("note_written: " + context_name(context) + " holds no surface bitmap");
+        return;
+    }
+    if (first < 0 || count < 0 || first + count > context->bitmap->height) {
+        tp.fail("note_written: rows " + std::to_string(first) + " + " + std::to_string(count) +
+                " lie outside " + context->bitmap->label);
+    }
+}
+
 void platform_delete_bitmap(BitmapHandle bitmap) {
     TestPlatform& tp = test_platform;
     tp.record("delete_bitmap " + bitmap_name(bitmap));
