@@ -72,8 +72,7 @@ void bitmap_written(PlatformBitmap* bitmap, std::int32_t first, std::int32_t las
     first = std::max(first, 0);
     last = std::min(last, bitmap->height);
     if (first < last) {
-        std::fill(bitmap->changed.begin() + first, bitmap->changed.begin() + last,
-                  std::uint8_t{1});
+        std::fill(bitmap->changed.begin() + first, bitmap->changed.begin() + last, std::uint8_t{1});
     }
 }
 

@@ -119,8 +119,8 @@ void check_blended_changes(TestPlatform& tp, Rect client, const char* smoothness
             const std::int32_t lowest_block = (client.height - top - changes[i].height) / 2;
             const std::int32_t highest_block = (client.height - 1 - top) / 2;
             const std::vector<std::string> notes = tp.entries("note_written memory2");
-            EXPECT_EQ(std::vector<std::string>(notes.begin() + static_cast<std::ptrdiff_t>(reported),
-                                               notes.end()),
+            EXPECT_EQ(std::vector<std::string>(
+                          notes.begin() + static_cast<std::ptrdiff_t>(reported), notes.end()),
                       (std::vector<std::string>{
                           "note_written memory2 " + std::to_string(k * lowest_block) + " " +
                           std::to_string(k * (highest_block - lowest_block + 1))}))
