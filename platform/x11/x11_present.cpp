@@ -25,11 +25,20 @@ Bool completion_predicate(Display*, XEvent* event, XPointer) {
 }  // namespace
 
 void x11_present_wait() {
-    while (presents_unread > 0) {
-        XEvent event;
-        XIfEvent(x11.display, &event, completion_predicate, nullptr);
+    XEvent event;
+    while (presents_unread > 0 &&
+           XCheckIfEvent(x11.display, &event, completion_predicate, nullptr) == True) {
         --presents_unread;
     }
+    if (presents_unread == 0) {
+        return;
+    }
+    // Not all have come yet. A round trip makes sure that the server is done with every earlier
+    // request, also with one that failed and so sends no completion.
+    XSync(x11.display, False);
+    while (XCheckIfEvent(x11.display, &event, completion_predicate, nullptr) == True) {
+    }
+    presents_unread = 0;
 }
 
 void x11_present_note(const XEvent& event) {
