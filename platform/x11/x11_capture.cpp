@@ -170,18 +170,10 @@ void compose_rows(std::int32_t x, std::int32_t y, std::int32_t width, std::int32
     }
 }
 
-// Reads rows top .. bottom - 1 of the canvas back; the pad byte of depth 24 is not ours.
-bool read_rows(std::int32_t width, std::int32_t top, std::int32_t bottom) {
-    if (!x11_get_image_rows(readback, canvas, top, bottom - top)) {
-        return false;
-    }
-    for (std::int32_t row = top; row < bottom; ++row) {
-        Pixel* pixels = readback.row(row);
-        for (std::int32_t column = 0; column < width; ++column) {
-            pixels[column] &= 0x00FFFFFFu;
-        }
-    }
-    return true;
+// Reads rows top .. bottom - 1 of the canvas back, pad bytes and all: a stretch out of the
+// read-back clears them as it copies.
+bool read_rows(std::int32_t top, std::int32_t bottom) {
+    return x11_get_image_rows(readback, canvas, top, bottom - top);
 }
 
 // Rows apart by no more than this are read in one request: a round trip costs more than reading
@@ -222,7 +214,7 @@ bool read_fresh_rows(std::int32_t x, std::int32_t y, std::int32_t width, std::in
         }
         std::fill(fresh.begin() + top, fresh.begin() + bottom, std::uint8_t{1});
         compose_rows(x, y, width, top, bottom);
-        if (read_back && !read_rows(width, top, bottom)) {
+        if (read_back && !read_rows(top, bottom)) {
             return false;
         }
         top = bottom;
@@ -312,7 +304,7 @@ bool capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t he
         damage.any = false;
         damage.windows_known = false;
         compose_rows(x, y, width, 0, height);
-        if (read_back && !read_rows(width, 0, height)) {
+        if (read_back && !read_rows(0, height)) {
             return false;
         }
     }

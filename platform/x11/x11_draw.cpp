@@ -128,7 +128,8 @@ PixelView source_view(DrawContext context, Rect& from) {
         }
         from.x = 0;
         from.y = 0;
-        return PixelView{pixels, stride, from.width, from.height, nullptr, fresh};
+        // The pad byte of depth 24 is not ours.
+        return PixelView{pixels, stride, from.width, from.height, nullptr, fresh, 0x00FFFFFFu};
     }
     return destination_view(context);
 }

@@ -156,11 +156,11 @@ std::uint64_t x11_capture_number();
 // Redirects the root's children offscreen and creates the background window; before the overlay.
 bool x11_start_capture();
 // Reads what the screen shows beneath the overlay in the rectangle and returns its first pixel
-// (rows top-down, *stride pixels apart, top bytes 0), in memory of the capture's own that stays
-// valid until the next capture; null when the server could not give it. Parts outside the screen
-// read black. *fresh says which rows were read anew (one flag per row; the others hold what the
-// last capture of the same rectangle read, and the screen has not changed there since), or is
-// null when every row was.
+// (rows top-down, *stride pixels apart, top bytes the server's pad: not the picture's), in memory
+// of the capture's own that stays valid until the next capture; null when the server could not
+// give it. Parts outside the screen read black. *fresh says which rows were read anew (one flag
+// per row; the others hold what the last capture of the same rectangle read, and the screen has
+// not changed there since), or is null when every row was.
 Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                    std::ptrdiff_t* stride, const std::uint8_t** fresh);
 // Composes the same capture in a picture of the server's (RENDER) and returns the Picture, valid

@@ -58,6 +58,9 @@ struct PixelView {
     std::int32_t height = 0;
     RowChanges* changes = nullptr;        // set for the overlay: writes note the rows they change
     const std::uint8_t* fresh = nullptr;  // set for a capture: the rows read anew (else all were)
+    // The bits of each pixel that are the picture's: a capture read back as the server keeps it
+    // has a pad byte that is not, which a stretch out of it clears as it copies.
+    Pixel ours = 0xFFFFFFFFu;
     Pixel* row(std::int32_t y) const { return base + y * stride; }
 };
 
@@ -75,8 +78,9 @@ struct RowFilter {
     const std::uint8_t* stale_destination;  // one flag per destination row
 };
 
-// Copies `from` of the source into `to` of the destination, repeating pixels where `to` is larger;
-// destination pixels outside the destination and those whose source lies outside the source are
-// left alone. With a filter, only the rows it names are made.
+// Copies `from` of the source into `to` of the destination, repeating pixels where `to` is larger
+// and keeping only the source's own bits of each; destination pixels outside the destination and
+// those whose source lies outside the source are left alone. With a filter, only the rows it
+// names are made.
 void stretch(const PixelView& destination, Rect to, const PixelView& source, Rect from,
              StretchScratch& scratch, const RowFilter* only = nullptr);
