@@ -48,6 +48,24 @@ struct Rectangle {
     }
 };
 
+// Where the pointer is on the root and in a window.
+struct PointerPlace {
+    int root_x = 0;
+    int root_y = 0;
+    int window_x = 0;
+    int window_y = 0;
+};
+
+// Asks where the pointer is; false when the server cannot say it for the window (gone, or on
+// another screen than the pointer).
+bool query_pointer(Display* display, Window window, PointerPlace* place) {
+    Window root = 0;
+    Window child = 0;
+    unsigned buttons = 0;
+    return XQueryPointer(display, window, &root, &child, &place->root_x, &place->root_y,
+                         &place->window_x, &place->window_y, &buttons) != 0;
+}
+
 // Returns the mask of the modifier that `keysym` is bound to, or 0 when none is.
 unsigned modifier_of(Display* display, KeySym keysym) {
     const KeyCode code = XKeysymToKeycode(display, keysym);
@@ -246,26 +264,21 @@ void ViewKeeper::handle_event(XEvent& event) {
 
 // The pointer asked for relative to the target gives the target's origin as well: the pointer's
 // place on the root less its place in the target. That halves the requests of a look, which runs
-// a hundred times a second. Where it cannot answer (the target gone, or the pointer on another
+// some sixty times a second. Where it cannot answer (the target gone, or the pointer on another
 // screen), the target and the pointer are asked for one by one.
 void ViewKeeper::look() {
     if (!confining_) {
         return;
     }
-    Window root = 0;
-    Window child = 0;
-    int x = 0;
-    int y = 0;
-    int window_x = 0;
-    int window_y = 0;
-    unsigned buttons = 0;
-    if (!XQueryPointer(display_, target_, &root, &child, &x, &y, &window_x, &window_y, &buttons)) {
+    PointerPlace pointer;
+    if (!query_pointer(display_, target_, &pointer)) {
         follow_target();
         bring_pointer_back();
         return;
     }
-    place(Rectangle{x - window_x, y - window_y, capture_width_, capture_height_});
-    bring_back_from(x, y);
+    place(Rectangle{pointer.root_x - pointer.window_x, pointer.root_y - pointer.window_y,
+                    capture_width_, capture_height_});
+    bring_back_from(pointer.root_x, pointer.root_y);
 }
 
 void ViewKeeper::follow_target() {
@@ -328,15 +341,9 @@ void ViewKeeper::bring_pointer_back() {
     if (!confining_ || !placed_) {
         return;
     }
-    Window root = 0;
-    Window child = 0;
-    int x = 0;
-    int y = 0;
-    int window_x = 0;
-    int window_y = 0;
-    unsigned buttons = 0;
-    if (XQueryPointer(display_, root_, &root, &child, &x, &y, &window_x, &window_y, &buttons)) {
-        bring_back_from(x, y);
+    PointerPlace pointer;
+    if (query_pointer(display_, root_, &pointer)) {
+        bring_back_from(pointer.root_x, pointer.root_y);
     }
 }
 
