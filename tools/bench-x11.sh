@@ -6,8 +6,10 @@
 # presentation; the typical run in cursor mode 1. Then the typical run at `time` 16 for each of the
 # three pictures: the median tick, zrv5's share of one core over 10 s (from /proc/PID/stat), and
 # for the caret the time from a change in the target to its enlarged pixels on the screen, median
-# and 95th percentile over 100 changes. Last, 10 000 ticks with a new pointer copy every tick
-# (cursor mode 1) and a changing picture, for the growth of resident memory after the first 1000.
+# and 95th percentile over 100 changes; beside the still case, the share of a client that only
+# makes the round trips a still view needs (zrv5_x11_floor). Last, 10 000 ticks with a new pointer
+# copy every tick (cursor mode 1) and a changing picture, for the growth of resident memory after
+# the first 1000.
 #   bash tools/bench-x11.sh        (builds what it needs in build/linux, or $ZRV5_BUILD_DIR, first)
 # ZRV5_TIMING_PROGRAM=<path> times another timing build instead (say, one of an older commit), with
 # this tree's target window. ZRV5_BENCH_ONLY=<text> runs only the cases whose label holds that text.
@@ -23,7 +25,7 @@ else
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$build" -j"${JOBS:-2}" --target zrv5_tick_timing zrv5_test_target zrv5_x11_probe \
-  MouseHook >/dev/null
+  zrv5_x11_floor MouseHook >/dev/null
 
 name=bench-x11
 source tools/xvfb.sh
@@ -120,6 +122,9 @@ run_case "typical 640x480 x2 (time 16), still picture" 640 480 200 150 'time=16\
 if [ -n "$result" ]; then
   interval=$(sed -n 's/.*mean interval \([0-9.]*\) ms.*/\1/p' <<<"$result")
   awk -v i="$interval" 'BEGIN { printf "  time 16: %.1f%% of the expected ticks\n", 100 * 16 / i }'
+  # The least a still view does, with nothing of zrv5's: a round trip every tick and one every
+  # look of the companion, each on a thread of its own.
+  echo "  $("$build/bench/zrv5_x11_floor" 16 15 10)"
 fi
 run_case "typical 640x480 x2 (time 16), 16x16 change every 500 ms" 640 480 200 150 'time=16\n' \
   -2 625 cpu
