@@ -42,6 +42,9 @@ constexpr ExpectedError EXPECTED_ERRORS[] = {
     {"X_GetImage", "BadMatch", "the window was unmapped by its owner"},
     {"X_ShmGetImage", "BadMatch", "the window was unmapped by its owner"},
     {"X_ShmGetImage", "BadDrawable", "the window was destroyed by its owner"},
+    // A present sent while another client destroyed the overlay; its destruction ends the view.
+    {"X_ShmPutImage", "BadDrawable", "another client destroyed the overlay"},
+    {"X_PutImage", "BadDrawable", "another client destroyed the overlay"},
     // The capture keeps a picture per window; the server frees it with a destroyed window.
     {"RenderCreatePicture", "BadDrawable", "the window was destroyed by its owner"},
     {"RenderCreatePicture", "BadWindow", "the window was destroyed by its owner"},
