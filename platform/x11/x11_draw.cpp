@@ -85,9 +85,11 @@ PixelView view_of_bitmap(PlatformBitmap* bitmap) {
         return PixelView{};
     }
     // Bottom-up storage read top-down: start at the last storage row and step backwards.
-    return PixelView{
+    PixelView view{
         bitmap->pixels.data() + static_cast<std::ptrdiff_t>(bitmap->height - 1) * bitmap->width,
         -static_cast<std::ptrdiff_t>(bitmap->width), bitmap->width, bitmap->height};
+    view.written = bitmap->changed.data();
+    return view;
 }
 
 // Returns the pixels a context draws into; none for the screen, which is only ever read.
@@ -134,39 +136,23 @@ PixelView source_view(DrawContext context, Rect& from) {
     return destination_view(context);
 }
 
-// Copies into a memory context's bitmap and notes the rows written. A copy of the same screen
-// rectangle to the same place as the bitmap's last, with nothing written into it since, writes
-// only the rows read anew by this capture.
+// Copies into a memory context's bitmap; the stretch notes the rows it makes. A copy of the same
+// screen rectangle to the same place as the bitmap's last, with nothing written into it since,
+// makes only the rows read anew by this capture.
 void copy_into_bitmap(const PixelView& out, PlatformBitmap* bitmap, Rect to, const PixelView& in,
                       Rect from, Rect screen_from, bool from_screen) {
-    if (bitmap == nullptr) {
-        stretch(out, to, in, from, stretch_scratch);
-        return;
-    }
     const std::uint64_t number = x11_capture_number();
-    const bool known = from_screen && in.fresh != nullptr && bitmap->capture != 0 &&
-                       bitmap->capture + 1 == number && bitmap->capture_from == screen_from &&
-                       bitmap->capture_to == to;
-    if (!known) {
-        stretch(out, to, in, from, stretch_scratch);
-        bitmap_written(bitmap, to.y, to.y + to.height);
-    } else {
-        no_rows.assign(static_cast<std::size_t>(out.height), 0);
-        const RowFilter only{in.fresh, no_rows.data()};
-        stretch(out, to, in, from, stretch_scratch, &only);
-        // Destination row d of the stretch takes source row d * source height / height.
-        for (std::int32_t d = std::max(0, -to.y); d < to.height && to.y + d < out.height; ++d) {
-            const auto row =
-                static_cast<std::int32_t>(from.y + std::int64_t{d} * from.height / to.height);
-            if (row >= 0 && row < in.height && in.fresh[row] != 0) {
-                bitmap->changed[static_cast<std::size_t>(to.y + d)] = 1;
-            }
-        }
+    const bool known = bitmap != nullptr && from_screen && in.fresh != nullptr &&
+                       bitmap->capture != 0 && bitmap->capture + 1 == number &&
+                       bitmap->capture_from == screen_from && bitmap->capture_to == to;
+    no_rows.assign(static_cast<std::size_t>(out.height), 0);
+    const RowFilter only{in.fresh, no_rows.data()};
+    stretch(out, to, in, from, stretch_scratch, known ? &only : nullptr);
+    if (bitmap != nullptr) {
+        bitmap->capture = from_screen && in.base != nullptr ? number : 0;
+        bitmap->capture_from = screen_from;
+        bitmap->capture_to = to;
     }
-    const bool whole = from_screen && in.base != nullptr;
-    bitmap->capture = whole ? number : 0;
-    bitmap->capture_from = screen_from;
-    bitmap->capture_to = to;
 }
 
 }  // namespace

@@ -196,6 +196,9 @@ void stretch(const PixelView& destination, Rect to, const PixelView& source, Rec
             pixels = made;
         }
         put_row(destination, y, x, pixels, count);
+        if (destination.written != nullptr) {
+            destination.written[y] = 1;
+        }
         previous_row = row;
         previous = destination.row(y) + x;
     }

@@ -61,6 +61,8 @@ struct PixelView {
     // The bits of each pixel that are the picture's: a capture read back as the server keeps it
     // has a pad byte that is not, which a stretch out of it clears as it copies.
     Pixel ours = 0xFFFFFFFFu;
+    // Set for a bitmap: a stretch sets the flag of each row it makes.
+    std::uint8_t* written = nullptr;
     Pixel* row(std::int32_t y) const { return base + y * stride; }
 };
 

@@ -1,11 +1,12 @@
 // The X11 stretch rasteriser against a per-pixel reference, over seeded random sizes, places and
 // ratios (whole factors, shrinks, odd ratios, rectangles partly outside either image), in both
 // storage directions, with and without the overlay's row changes, from pictures and from captures
-// whose pad bytes are not the picture's.
+// whose pad bytes are not the picture's; the rows it notes as written are the rows it made.
 #include "platform/x11/x11_stretch.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "support/seeded.h"
@@ -103,10 +104,22 @@ TEST(Stretch, EveryPixelIsTheReferencesAndOnlyChangedRowsAreNoted) {
         StretchScratch scratch;
         PixelView in = source.view();
         in.ours = ours;
-        stretch(destination.view(with_changes ? &changes : nullptr), to, in, from, scratch);
+        PixelView out = destination.view(with_changes ? &changes : nullptr);
+        std::vector<std::uint8_t> written(static_cast<std::size_t>(destination.height), 0);
+        out.written = written.data();
+        stretch(out, to, in, from, scratch);
         ASSERT_EQ(destination.pixels, expected.pixels)
             << "to " << to.x << "," << to.y << " " << to.width << "x" << to.height << " from "
             << from.x << "," << from.y << " " << from.width << "x" << from.height;
+        // Each row the stretch made, and only those, is noted as written: those inside `to` and
+        // the destination whose source row lies inside the source, when any column does.
+        const bool columns = std::max(0, -to.x) < std::min(to.width, destination.width - to.x);
+        for (std::int32_t y = 0; y < destination.height; ++y) {
+            const std::int64_t dy = y - to.y;
+            const std::int64_t sy = from.y + dy * from.height / to.height;
+            const bool made = columns && dy >= 0 && dy < to.height && sy >= 0 && sy < source.height;
+            ASSERT_EQ(written[static_cast<std::size_t>(y)] != 0, made) << "row " << y;
+        }
         if (with_changes) {
             Image was = before;
             Image now = destination;
