@@ -41,6 +41,32 @@ void set_empty_shape(Window window, int kind) {
 // operations act on.
 bool is_overlay(WindowHandle window) { return window.value != 0 && window.value == x11.overlay; }
 
+// What the calling thread's last pointer question found: the pointer on the root and the root's
+// child that holds it (none when the root itself does), which is where a search for the window at
+// that point starts. A grab asks for the pointer and then for the window beneath it: this saves the
+// search's first round trip. Taken by the next search of the same thread.
+struct PointerSeen {
+    bool known = false;
+    Point at;
+    Window child = 0;
+};
+
+thread_local PointerSeen pointer_seen;
+
+// Takes the answer to a pointer question; not known when there is none or the pointer is on
+// another screen (as XQueryPointer says).
+PointerSeen take_pointer(xcb_connection_t* connection, xcb_query_pointer_cookie_t asked) {
+    xcb_generic_error_t* error = nullptr;
+    xcb_query_pointer_reply_t* position = xcb_query_pointer_reply(connection, asked, &error);
+    std::free(error);
+    PointerSeen seen;
+    if (position != nullptr && position->same_screen != 0) {
+        seen = PointerSeen{true, Point{position->root_x, position->root_y}, position->child};
+    }
+    std::free(position);
+    return seen;
+}
+
 // Answers that the GUI thread's last question whether a window exists brought along: the window's
 // client origin on the root and the pointer, each as the server gave it in that round trip. They
 // stand for the next such questions until the message loop goes on (x11_forget_prefetched). Once
@@ -63,34 +89,17 @@ void take_prefetched(xcb_connection_t* connection, WindowHandle window,
     xcb_translate_coordinates_reply_t* translated =
         xcb_translate_coordinates_reply(connection, origin, &error);
     std::free(error);
-    error = nullptr;
-    xcb_query_pointer_reply_t* position = xcb_query_pointer_reply(connection, pointer, &error);
-    std::free(error);
     prefetched.window = static_cast<Window>(window.value);
-    // As XTranslateCoordinates and XQueryPointer: no answer from another screen.
+    // As XTranslateCoordinates: no answer from another screen.
     if (translated != nullptr && translated->same_screen != 0) {
         prefetched.has_origin = true;
         prefetched.origin = Point{translated->dst_x, translated->dst_y};
     }
-    if (position != nullptr && position->same_screen != 0) {
-        prefetched.has_pointer = true;
-        prefetched.pointer = Point{position->root_x, position->root_y};
-    }
     std::free(translated);
-    std::free(position);
+    const PointerSeen seen = take_pointer(connection, pointer);
+    prefetched.has_pointer = seen.known;
+    prefetched.pointer = seen.at;
 }
-
-// What the calling thread's last pointer question found: the pointer on the root and the root's
-// child that holds it (none when the root itself does), which is where a search for the window at
-// that point starts. A grab asks for the pointer and then for the window beneath it: this saves the
-// search's first round trip. Taken by the next search of the same thread.
-struct PointerSeen {
-    bool known = false;
-    Point at;
-    Window child = 0;
-};
-
-thread_local PointerSeen pointer_seen;
 
 // Returns a - b, held to the 32-bit range.
 std::int32_t difference(std::int32_t a, std::int32_t b) {
@@ -372,16 +381,7 @@ Point platform_cursor_position() {
         x11_ask_cursor_ahead(display);
     }
     xcb_connection_t* connection = XGetXCBConnection(display);
-    xcb_generic_error_t* error = nullptr;
-    xcb_query_pointer_reply_t* position = xcb_query_pointer_reply(
-        connection, xcb_query_pointer(connection, static_cast<xcb_window_t>(x11.root)), &error);
-    std::free(error);
-    // As XQueryPointer: no answer from another screen.
-    Point at;
-    if (position != nullptr && position->same_screen != 0) {
-        at = Point{position->root_x, position->root_y};
-        pointer_seen = PointerSeen{true, at, position->child};
-    }
-    std::free(position);
-    return at;
+    pointer_seen = take_pointer(connection,
+                                xcb_query_pointer(connection, static_cast<xcb_window_t>(x11.root)));
+    return pointer_seen.at;
 }
