@@ -12,9 +12,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # SSE2 arithmetic for double, so truncations match the 64-bit build (the x87 unit's extended
-# precision would change them); a static runtime, so the exe needs only system DLLs.
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+# precision would change them); a static runtime, so the exe needs only system DLLs. Windows
+# calls a 32-bit callback (window procedure, hook, thread) with the stack aligned to 4 bytes
+# only, while SSE2 code may keep 16-byte aligned values there: -mstackrealign makes every
+# function realign its own frame instead of trusting the caller.
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse -mstackrealign")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 

@@ -145,8 +145,8 @@ void platform_copy(DrawContext destination, Point to, DrawContext source, Point 
 // Paints a rectangle black.
 void platform_fill_black(DrawContext destination, Rect area);
 
-// Draws the cursor image with its own masks, its top-left corner at `at`, at the platform's cursor
-// size (the system icon size on Windows, the image's own size elsewhere); nothing for none.
+// Draws the cursor image with its own masks, its top-left corner at `at`, at the image's own size;
+// nothing for none.
 void platform_draw_cursor(DrawContext destination, Point at, CursorImage image);
 
 // Creates a 32-bit bottom-up bitmap of width x height compatible with `reference` and stores its
@@ -173,10 +173,13 @@ std::uint32_t platform_window_thread(WindowHandle window);
 // Returns the identifier of the calling thread.
 std::uint32_t platform_current_thread();
 
-// Joins (or, with false, parts) the input states of two threads; true on success.
+// Joins (or, with false, parts) the input states of two threads where the platform needs that to
+// read the other thread's pointer image; true on success. A platform whose pointer image is global
+// joins nothing and fails only for no thread (0).
 bool platform_attach_input(std::uint32_t own_thread, std::uint32_t other_thread, bool attach);
 
-// Returns the pointer image of the calling thread's (joined) input state; none when there is none.
+// Returns the pointer image shown under the pointer (of the joined input state, where the platform
+// joins one); none when no pointer is shown.
 CursorImage platform_current_cursor();
 
 // Returns a private copy of the image that stays valid until platform_release_cursor; none on

@@ -114,6 +114,14 @@ void ViewKeeper::keep_clip() {
         clipping_ = false;
         return;
     }
+    // A minimised target sits at (-32000, -32000): a clip there would pin the pointer to a screen
+    // edge. The clip is lifted while it is minimised and set again once it is restored.
+    if (IsIconic(GetAncestor(target_, GA_ROOT))) {
+        if (clip_in_force) {
+            lift_clip();
+        }
+        return;
+    }
     RECT now{};
     if (!GetClipCursor(&now) || !EqualRect(&now, &wanted)) {
         clip_in_force = true;
@@ -234,8 +242,10 @@ void ViewKeeper::start() {
     running_ = true;
     // "HWND" holds the handle's 32 bits read as signed; window handles fit in 32 bits and widen
     // with their sign, as LongToHandle does.
-    const PublishedView view =
-        published_view(profile_text, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    // The size is bounded by the whole virtual screen, not the primary monitor: a target wider
+    // than the primary monitor on a larger secondary one is reached to its right edge.
+    const PublishedView view = published_view(profile_text, GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                                              GetSystemMetrics(SM_CYVIRTUALSCREEN));
     target_ = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(view.window)));
     width_ = view.width;
     height_ = view.height;

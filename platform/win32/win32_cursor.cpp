@@ -1,5 +1,8 @@
-// Cursor images for the Windows backend: joining input states with the window's thread, copying
-// its pointer image, reading hot spots, and the standard arrow.
+// Cursor images for the Windows backend: the global cursor shown under the pointer, copying it,
+// reading hot spots, and the standard arrow. No input state is joined: AttachThreadInput resets
+// the key state of the joined threads ("AttachThreadInput function", Remarks), so a join every
+// tick of cursor mode 1 would drop a key the user holds in the target. GetCursorInfo gives the
+// cursor that is shown, whatever thread set it ("GetCursor function" points to it for this).
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -11,11 +14,21 @@ std::uint32_t platform_window_thread(WindowHandle window) {
 
 std::uint32_t platform_current_thread() { return GetCurrentThreadId(); }
 
-bool platform_attach_input(std::uint32_t own_thread, std::uint32_t other_thread, bool attach) {
-    return AttachThreadInput(own_thread, other_thread, attach ? TRUE : FALSE) != 0;
+// Nothing to join: the global cursor is readable from any thread. A window with no thread (none
+// under the pointer) still fails, so that the previous image stays.
+bool platform_attach_input(std::uint32_t, std::uint32_t other_thread, bool) {
+    return other_thread != 0;
 }
 
-CursorImage platform_current_cursor() { return from_hicon(GetCursor()); }
+CursorImage platform_current_cursor() {
+    CURSORINFO info{};
+    info.cbSize = sizeof info;
+    // A hidden cursor (flags 0) is drawn as none, as the screen shows none.
+    if (!GetCursorInfo(&info) || (info.flags & CURSOR_SHOWING) == 0) {
+        return nullptr;
+    }
+    return from_hicon(info.hCursor);
+}
 
 CursorImage platform_copy_cursor(CursorImage image) {
     return from_hicon(CopyIcon(to_hicon(image)));

@@ -41,6 +41,9 @@ void platform_stretch_copy(DrawContext destination, Rect to, DrawContext source,
 void platform_copy(DrawContext destination, Point to, DrawContext source, Point from,
                    std::int32_t width, std::int32_t height) {
     BitBlt(to_hdc(destination), to.x, to.y, width, height, to_hdc(source), from.x, from.y, SRCCOPY);
+    // A copy into a surface is read through its pixel memory next; GDI may still hold the copy in
+    // its batch, so it is flushed first ("CreateDIBSection function", Remarks; "GdiFlush").
+    GdiFlush();
 }
 
 void platform_fill_black(DrawContext destination, Rect area) {
@@ -51,7 +54,10 @@ void platform_draw_cursor(DrawContext destination, Point at, CursorImage image) 
     if (image == nullptr) {
         return;
     }
-    DrawIcon(to_hdc(destination), at.x, at.y, to_hicon(image));
+    // At the image's own size: DrawIcon, and DrawIconEx with DI_DEFAULTSIZE, draw at the system
+    // icon size (SM_CXICON), which squeezes a large or high-DPI pointer off its hot spot; width
+    // and height 0 without that flag take the image's real size ("DrawIconEx function").
+    DrawIconEx(to_hdc(destination), at.x, at.y, to_hicon(image), 0, 0, 0, nullptr, DI_NORMAL);
 }
 
 BitmapHandle platform_create_bitmap(DrawContext reference, std::int32_t width, std::int32_t height,

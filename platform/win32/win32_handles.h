@@ -51,6 +51,13 @@ inline Box from_rect(const RECT& rect) {
                static_cast<std::int32_t>(rect.right), static_cast<std::int32_t>(rect.bottom)};
 }
 
+// Removes the low-level mouse hook that waits for the pick, if it is there.
+void win32_remove_pick_hook();
+
+// Leaves the window out of screen captures (WDA_EXCLUDEFROMCAPTURE) where Windows can and says
+// whether it now is; elsewhere the window's affinity stays none.
+bool win32_exclude_from_capture(HWND window);
+
 // The layered-attributes operation as user32 exports it.
 using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
 

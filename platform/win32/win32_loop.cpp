@@ -12,6 +12,8 @@ std::int32_t platform_run_message_loop() {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    // A quit posted from elsewhere ends the loop with the pick still awaited.
+    win32_remove_pick_hook();
     return static_cast<std::int32_t>(message.wParam);
 }
 

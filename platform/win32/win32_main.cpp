@@ -6,5 +6,9 @@
 #include "shell/entry.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR /*command_line*/, int show_state) {
+    // The GUI thread may wait up to 10 s for a cursor grab without pumping messages; after 5 s
+    // Windows would call the overlay hung and put a ghost window in its place that takes the
+    // user's clicks ("DisableProcessWindowsGhosting function").
+    DisableProcessWindowsGhosting();
     return zrv5_main(from_hinstance(instance), from_hinstance(previous), show_state);
 }

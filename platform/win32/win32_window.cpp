@@ -1,5 +1,6 @@
-// The window system for the Windows backend: the overlay's class and window, mouse capture,
-// window lookup and geometry and the pointer position.
+// The window system for the Windows backend: the overlay's class and window, the release that
+// picks (a low-level mouse hook beside the mouse capture), window lookup and geometry, the on-top
+// placement, the overlay's exclusion from screen capture and the pointer position.
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -10,14 +11,121 @@ namespace {
 constexpr const char* OVERLAY_CLASS = "ZRV5";
 constexpr const char* OVERLAY_TITLE = "ZRV5";
 
+// The display affinity that leaves a window out of screen captures while the monitor shows it
+// (winuser.h of older SDKs lacks it). Windows 10 version 2004 (build 19041) is the first to
+// honour it; earlier systems treat it as WDA_MONITOR, which blacks the window out of captures
+// ("SetWindowDisplayAffinity function", Remarks).
+constexpr DWORD AFFINITY_EXCLUDE_FROM_CAPTURE = 0x11;
+constexpr DWORD AFFINITY_NONE = 0;
+constexpr DWORD FIRST_BUILD_EXCLUDING_FROM_CAPTURE = 19041;
+
+// The low-level mouse hook that stands in for the capture until the pick. SetCapture delivers
+// input from over another thread's window "only if a mouse button is down", and loses the capture
+// as soon as the user clicks a window of another thread ("SetCapture function"; "Mouse Input:
+// Mouse Capture"), so the user's one click would go to the clicked window. A WH_MOUSE_LL hook
+// sees every click on the screen; it is called on the thread that installed it, through that
+// thread's message loop ("LowLevelMouseProc callback function"), which the GUI thread runs while
+// it waits for the pick.
+struct PickHook {
+    HHOOK hook = nullptr;
+    HWND overlay = nullptr;
+    // Set once the release has been handed to the overlay: clicks after it, before the pick has
+    // run, pass on to their windows.
+    bool released = false;
+};
+
+PickHook pick_hook;
+
+// Gives the clicked window's top-level window the foreground that the swallowed click would have
+// given it, so that the user can type in it at once. zrv5 may still set the foreground here: it
+// started from the foreground process, its shown overlay holds the foreground, and it took the
+// last input event ("SetForegroundWindow function", Remarks).
+void give_foreground_to_clicked(POINT screen_point) {
+    HWND clicked = GetAncestor(WindowFromPoint(screen_point), GA_ROOT);
+    if (clicked != nullptr) {
+        SetForegroundWindow(clicked);
+    }
+}
+
+// Swallows the left button's press and release until the pick, and turns the release into the
+// overlay's WM_LBUTTONUP with the release's point in the overlay's client coordinates. It only
+// posts: the pick may show a box or wait for a grab, and a low-level hook that keeps the mouse
+// waiting past LowLevelHooksTimeout is removed by Windows without a word.
+LRESULT CALLBACK on_pick_mouse(int code, WPARAM message, LPARAM data) {
+    const bool left_button = message == WM_LBUTTONDOWN || message == WM_LBUTTONUP;
+    if (code != HC_ACTION || !left_button || pick_hook.released) {
+        return CallNextHookEx(nullptr, code, message, data);
+    }
+    if (message == WM_LBUTTONUP) {
+        pick_hook.released = true;
+        POINT point = reinterpret_cast<const MSLLHOOKSTRUCT*>(data)->pt;
+        give_foreground_to_clicked(point);
+        ScreenToClient(pick_hook.overlay, &point);
+        PostMessageA(pick_hook.overlay, WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
+    }
+    // Non-zero keeps the event from the rest of the hook chain and from the window beneath.
+    return 1;
+}
+
 // Forwards every message of the overlay to the core's window procedure.
 LRESULT CALLBACK overlay_procedure(HWND window, UINT message, WPARAM first, LPARAM second) {
+    if (message == WM_DESTROY) {
+        // An overlay destroyed before any pick must not leave the mouse swallowed.
+        win32_remove_pick_hook();
+    }
     return static_cast<LRESULT>(overlay_window_procedure(from_hwnd(window), message,
                                                          static_cast<std::uintptr_t>(first),
                                                          static_cast<std::intptr_t>(second)));
 }
 
+// Returns the build number of the running Windows. RtlGetVersion tells the truth whatever the
+// manifest says; GetVersionExA answers with the newest system the manifest names.
+DWORD windows_build() {
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    const auto get_version = reinterpret_cast<RtlGetVersionFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (get_version == nullptr || get_version(&version) != 0) {
+        return 0;
+    }
+    return version.dwBuildNumber;
+}
+
 }  // namespace
+
+void win32_remove_pick_hook() {
+    if (pick_hook.hook != nullptr) {
+        UnhookWindowsHookEx(pick_hook.hook);
+    }
+    pick_hook = PickHook{};
+}
+
+bool win32_exclude_from_capture(HWND window) {
+    using SetAffinityFn = BOOL(WINAPI*)(HWND, DWORD);
+    using GetAffinityFn = BOOL(WINAPI*)(HWND, DWORD*);
+    // Resolved at run time, as the layered-attributes operation is: user32 of Windows XP and
+    // Vista lacks both.
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    const auto set_affinity = reinterpret_cast<SetAffinityFn>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "SetWindowDisplayAffinity")));
+    const auto get_affinity = reinterpret_cast<GetAffinityFn>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDisplayAffinity")));
+    if (set_affinity == nullptr || get_affinity == nullptr ||
+        windows_build() < FIRST_BUILD_EXCLUDING_FROM_CAPTURE) {
+        return false;
+    }
+    DWORD affinity = AFFINITY_NONE;
+    if (set_affinity(window, AFFINITY_EXCLUDE_FROM_CAPTURE) && get_affinity(window, &affinity) &&
+        affinity == AFFINITY_EXCLUDE_FROM_CAPTURE) {
+        return true;
+    }
+    // Anything else that stuck (WDA_MONITOR would black the overlay out of its own capture, the
+    // same fault the other way round) is taken back.
+    set_affinity(window, AFFINITY_NONE);
+    return false;
+}
 
 LayeredAttributesOp platform_resolve_layered_attributes() {
     // Resolved at run time because the exe must also start where user32 lacks it.
@@ -62,9 +170,18 @@ void platform_show_window(WindowHandle window, std::int32_t show_state) {
     UpdateWindow(to_hwnd(window));
 }
 
-void platform_set_capture(WindowHandle window) { SetCapture(to_hwnd(window)); }
+void platform_set_capture(WindowHandle window) {
+    // Costs nothing; the pick comes through the hook below, which does not depend on it.
+    SetCapture(to_hwnd(window));
+    win32_remove_pick_hook();
+    pick_hook.overlay = to_hwnd(window);
+    pick_hook.hook = SetWindowsHookExA(WH_MOUSE_LL, on_pick_mouse, GetModuleHandleA(nullptr), 0);
+}
 
-void platform_release_capture() { ReleaseCapture(); }
+void platform_release_capture() {
+    win32_remove_pick_hook();
+    ReleaseCapture();
+}
 
 Point platform_client_to_screen(WindowHandle window, Point point) {
     POINT converted = to_point(point);
@@ -95,10 +212,21 @@ bool platform_window_exists(WindowHandle window) {
 }
 
 void platform_keep_on_top(WindowHandle window) {
-    SetWindowPos(to_hwnd(window), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // Without SWP_NOACTIVATE every placement activates the overlay ("SetWindowPos function"):
+    // keys would go to the overlay instead of the target, sixty times a second.
+    SetWindowPos(to_hwnd(window), HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void platform_make_opaque(LayeredAttributesOp operation, WindowHandle window) {
+    // Before the overlay becomes opaque, so that no screen copy ever holds it. Where Windows
+    // cannot leave it out, the plain copy stays, which leaves layered windows out on the
+    // systems before the composited desktop; the program has no console, so the debugger
+    // output says which it is.
+    if (!win32_exclude_from_capture(to_hwnd(window))) {
+        OutputDebugStringA("zrv5: the overlay cannot be excluded from screen capture "
+                           "(SetWindowDisplayAffinity); the plain screen copy is used\n");
+    }
     to_layered_fn(operation)(to_hwnd(window), 0, 255, LWA_ALPHA);
 }
 

@@ -122,6 +122,17 @@ TEST_F(Companion, TheClipFollowsAMovedTargetAndComesBackWhenReset) {
     EXPECT_TRUE(run->running());
 }
 
+// A clip on a minimised target would pin the pointer at a screen edge: it is lifted while the
+// target is minimised and set again once it is restored.
+TEST_F(Companion, TheClipIsLiftedWhileTheTargetIsMinimisedAndComesBackWhenRestored) {
+    ShowWindow(window, SW_MINIMIZE);
+    EXPECT_TRUE(clip_becomes(whole_screen())) << "while minimised";
+    ShowWindow(window, SW_RESTORE);
+    EXPECT_TRUE(clip_becomes(client_rectangle(window, TARGET_WIDTH, TARGET_HEIGHT)))
+        << "after the restore";
+    EXPECT_TRUE(run->running());
+}
+
 // zrv5-exit.exe writes "EXIT" = "1" and nothing else: win.ini is the same but for that value.
 TEST_F(Companion, TheExitProgramEndsTheViewAndKeepsTheRestOfTheProfile) {
     WriteProfileStringA("Zrv5TestOther", "kept", "as it was");

@@ -122,7 +122,7 @@ void PickedTarget::start_and_pick(const RECT& target, const std::string& setting
     }
     POINT point{10, 10};
     ClientToScreen(window, &point);
-    post_pick(overlay, point);
+    ASSERT_TRUE(real_click(point)) << "the test driver made no click";
     ASSERT_TRUE(clip_becomes(client_rectangle(window, width, height))) << "after the pick";
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "memory_canvas.h"
 #include "platform/platform.h"
@@ -99,6 +100,47 @@ TEST(CursorDrawing, ArrowLandsWithItsHotSpotOnTheEnlargedPointer) {
     platform_draw_cursor(canvas.context(), placement.at, arrow);
     GdiFlush();
     expect_image_at(canvas, placement.at, hot);
+}
+
+// A pointer larger than the system icon size (an enlarged, custom or high-DPI cursor) is drawn at
+// its own size, so that its hot spot lands on the enlarged pointer: drawn at the icon size it
+// would be squeezed and its hot spot moved.
+TEST(CursorDrawing, ALargeCursorIsDrawnAtItsOwnSizeWithItsHotSpotOnThePointer) {
+    constexpr std::int32_t SIZE = 64;
+    constexpr Pixel RED = 0xFF0000;
+    MemoryCanvas image(SIZE, SIZE, RED);
+    ASSERT_TRUE(image.valid());
+    // An all-zero AND mask: every pixel of the image is opaque.
+    std::vector<BYTE> mask_bits(SIZE * SIZE / 8, 0);
+    HBITMAP mask = CreateBitmap(SIZE, SIZE, 1, 1, mask_bits.data());
+    ICONINFO info{};
+    info.fIcon = FALSE;
+    info.xHotspot = 40;
+    info.yHotspot = 50;
+    info.hbmMask = mask;
+    info.hbmColor = static_cast<HBITMAP>(GetCurrentObject(image.hdc(), OBJ_BITMAP));
+    HICON cursor = CreateIconIndirect(&info);
+    DeleteObject(mask);
+    ASSERT_NE(cursor, nullptr);
+    const Hotspot hot = hot_spot_of(reinterpret_cast<CursorImage>(cursor));
+    EXPECT_EQ(hot.x, 40);
+    EXPECT_EQ(hot.y, 50);
+
+    const CursorPlacement placement =
+        cursor_position(0, 2, 60, 45, 0, 640, Point{100, 50}, hot.x, hot.y);
+    MemoryCanvas canvas(400, 300, WHITE);
+    ASSERT_TRUE(canvas.valid());
+    platform_draw_cursor(canvas.context(), placement.at, reinterpret_cast<CursorImage>(cursor));
+    GdiFlush();
+    DestroyIcon(cursor);
+
+    const Changed changed = changed_pixels(canvas);
+    EXPECT_EQ(changed.count, SIZE * SIZE);
+    EXPECT_EQ(changed.left, placement.at.x);
+    EXPECT_EQ(changed.top, placement.at.y);
+    EXPECT_EQ(changed.right, placement.at.x + SIZE - 1);
+    EXPECT_EQ(changed.bottom, placement.at.y + SIZE - 1);
+    EXPECT_EQ(canvas.at(260, 145), RED) << "the hot spot is not on the enlarged pointer";
 }
 
 TEST(CursorDrawing, ArrowPartlyOffTheCanvasIsCut) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 
 namespace {
 
@@ -25,8 +26,35 @@ void pump_messages() {
     }
 }
 
+std::map<HWND, ButtonMessages> button_messages;
+
+// Counts the left button's messages each target receives.
 LRESULT CALLBACK target_procedure(HWND window, UINT message, WPARAM first, LPARAM second) {
+    if (message == WM_LBUTTONDOWN) {
+        ++button_messages[window].down;
+    } else if (message == WM_LBUTTONUP) {
+        ++button_messages[window].up;
+    }
     return DefWindowProcA(window, message, first, second);
+}
+
+// Has the test driver make input through the X server (see run_e2e.sh) and waits until it has,
+// dispatching this thread's messages meanwhile so that the X events it causes reach this
+// process's windows.
+bool make_x_input(const std::string& xdotool_arguments) {
+    const std::string work = e2e_paths().work;
+    const std::string request = work + "\\xtest.request";
+    const std::string written = request + ".new";
+    const std::string done = work + "\\xtest.done";
+    DeleteFileA(done.c_str());
+    {
+        std::ofstream file(written.c_str(), std::ios::binary);
+        file << xdotool_arguments << "\n";
+    }
+    if (!MoveFileExA(written.c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return false;
+    }
+    return eventually([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; });
 }
 
 }  // namespace
@@ -183,6 +211,24 @@ HWND create_child(HWND parent, std::int32_t x, std::int32_t y, std::int32_t widt
     UpdateWindow(parent);
     pump_messages();
     return child;
+}
+
+ButtonMessages left_button_messages(HWND window) { return button_messages[window]; }
+
+bool real_click(POINT screen_point) {
+    // Wine's screen coordinates are the X screen's. xdotool moves and clicks through XTest, so the
+    // X server delivers the click to the window under the pointer, as a user's mouse would.
+    if (!make_x_input("mousemove " + std::to_string(screen_point.x) + " " +
+                      std::to_string(screen_point.y) + " click 1")) {
+        return false;
+    }
+    // The click's events come to this process's windows through the X server: let them arrive.
+    eventually([] { return false; }, CLICK_SETTLE_MS);
+    return true;
+}
+
+bool real_key(const char* action, const char* key) {
+    return make_x_input(std::string(action) + " " + key);
 }
 
 void post_pick(HWND overlay, POINT screen_point) {

@@ -72,8 +72,27 @@ HWND create_target(std::int32_t x, std::int32_t y, std::int32_t width, std::int3
 HWND create_child(HWND parent, std::int32_t x, std::int32_t y, std::int32_t width,
                   std::int32_t height);
 
-// Delivers the pick: a left-button release at the screen point, posted to the overlay (which
-// covers the screen from (0, 0), so its client coordinates are screen coordinates).
+// How long the events of a real click are given to arrive; it only waits, it asserts nothing.
+constexpr DWORD CLICK_SETTLE_MS = 300;
+
+// The left button's messages a window of create_target or create_child has received.
+struct ButtonMessages {
+    int down = 0;
+    int up = 0;
+};
+ButtonMessages left_button_messages(HWND window);
+
+// Moves the pointer to the screen point and clicks the left button there through the X server
+// (XTest), as a user would: the click goes wherever Windows sends a real click. Returns once its
+// events have had time to arrive; false when the click could not be made.
+bool real_click(POINT screen_point);
+
+// Presses ("keydown") or releases ("keyup") a key through the X server; it goes to the window that
+// has the keyboard focus.
+bool real_key(const char* action, const char* key);
+
+// Delivers a release to the overlay by posting it (the overlay covers the screen from (0, 0), so
+// its client coordinates are screen coordinates): the second way a pick can arrive.
 void post_pick(HWND overlay, POINT screen_point);
 
 // The shared profile's text of `key` in the program's section, or "(missing)".

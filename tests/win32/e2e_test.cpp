@@ -1,8 +1,8 @@
 // The real zrv5.exe with the logging MouseHook.dll under Wine on an X server: start-up, the
-// overlay, the pick (posted, see below), the shared profile keys, the companion's calls, every way
-// the view ends and its exit code. Wine does not route a captured click across processes, so the
-// pick is a left-button release posted to the overlay at a point over a target window of this
-// process; WindowFromPoint in the program then finds the target as it does on Windows.
+// overlay, the pick, the shared profile keys, the companion's calls, every way the view ends and
+// its exit code. The pick is a real click made by the X server (XTest) on a target window of this
+// process, which the program's low-level mouse hook takes away from it; one test delivers a
+// release posted to the overlay, the other way a pick can arrive.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -39,12 +39,17 @@ protected:
         return window;
     }
 
-    // Picks `window` at client point (10, 10) and waits until the program has published it: the
-    // companion is called after all four keys are written.
-    void pick(const ProgramRun& run, HWND overlay, HWND window) {
+    // Picks `window` with a real click at client point (10, 10) (or a release posted to the
+    // overlay) and waits until the program has published it: the companion is called after all
+    // four keys are written.
+    void pick(const ProgramRun& run, HWND overlay, HWND window, bool posted = false) {
         POINT point{10, 10};
         ClientToScreen(window, &point);
-        post_pick(overlay, point);
+        if (posted) {
+            post_pick(overlay, point);
+        } else {
+            ASSERT_TRUE(real_click(point)) << "the test driver made no click";
+        }
         ASSERT_TRUE(eventually([&] { return !run.hook_log().empty(); })) << "MySetHook not called";
         EXPECT_EQ(run.hook_log(), Lines{run.log_line("MySetHook")});
         EXPECT_EQ(profile_value("HWND"), handle_text_of(window));
@@ -87,7 +92,37 @@ TEST_F(EndToEnd, OverlayIsAnInvisibleFullScreenTopmostWindowThatTakesNoInput) {
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
-TEST_F(EndToEnd, PickPublishesTheViewAndTheClosedTargetEndsItWithExitZero) {
+TEST_F(EndToEnd, ARealClickPicksTheClickedWindowWhichNeverSeesIt) {
+    ProgramRun run(name_of_test(), "[Zarvo5]\r\ntime=20\r\n");
+    ASSERT_TRUE(run.start());
+    HWND overlay = run.find_overlay();
+    ASSERT_NE(overlay, nullptr);
+    HWND window = target(150, 120, 320, 240);
+
+    pick(run, overlay, window);
+    EXPECT_EQ(profile_value("W"), "320");
+    EXPECT_EQ(left_button_messages(window).down, 0) << "the press reached the target";
+    EXPECT_EQ(left_button_messages(window).up, 0) << "the release reached the target";
+
+    // The target has the keyboard, and ticks that keep the overlay on top do not take it back.
+    eventually([] { return false; }, 300);
+    EXPECT_EQ(GetForegroundWindow(), window);
+
+    // The hook is gone after the pick: the next click reaches the target.
+    POINT point{30, 30};
+    ClientToScreen(window, &point);
+    ASSERT_TRUE(real_click(point));
+    EXPECT_TRUE(eventually([&] { return left_button_messages(window).up == 1; }))
+        << "a click after the pick did not reach the target";
+    EXPECT_EQ(left_button_messages(window).down, 1);
+
+    DestroyWindow(window);
+    targets.clear();
+    EXPECT_EQ(run.wait_for_exit(), 0);
+}
+
+// The second way a pick arrives: a release posted to the overlay.
+TEST_F(EndToEnd, PostedPickPublishesTheViewAndTheClosedTargetEndsItWithExitZero) {
     ProgramRun run(name_of_test(), "[Zarvo5]\r\nmouse_trs=0\r\n");
     ASSERT_TRUE(run.start());
     HWND overlay = run.find_overlay();
@@ -95,7 +130,7 @@ TEST_F(EndToEnd, PickPublishesTheViewAndTheClosedTargetEndsItWithExitZero) {
     // An odd client size is rounded down to even.
     HWND window = target(150, 120, 641, 481);
 
-    pick(run, overlay, window);
+    pick(run, overlay, window, true);
     EXPECT_EQ(profile_value("W"), "640");
     EXPECT_EQ(profile_value("H"), "480");
     EXPECT_EQ(profile_value("EXIT"), "0");
@@ -186,7 +221,7 @@ TEST_F(EndToEnd, PickOnAOnePixelWideChildShowsTheErrorBoxThenExitsOne) {
     POINT point{290, 240};  // the child's one column
     ASSERT_EQ(WindowFromPoint(point), child);
 
-    post_pick(overlay, point);
+    ASSERT_TRUE(real_click(point));
     HWND box = nullptr;
     ASSERT_TRUE(eventually([&] {
         box = find_window_of_process(run.process_id(), "Error");
@@ -197,10 +232,38 @@ TEST_F(EndToEnd, PickOnAOnePixelWideChildShowsTheErrorBoxThenExitsOne) {
     EXPECT_EQ(GetWindow(box, GW_OWNER), overlay);
     EXPECT_EQ(profile_value("HWND"), "stale") << "a refused pick publishes nothing";
 
+    EXPECT_EQ(left_button_messages(child).up, 0);
+    EXPECT_EQ(left_button_messages(parent).up, 0);
+
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(run.wait_for_exit(), 1);
     EXPECT_EQ(run.hook_log(), Lines{run.log_line("MyEndHook")});
     EXPECT_EQ(profile_value("HWND"), "stale");
+}
+
+// Cursor mode 1 reads the pointer image every tick without joining the target's input state:
+// a join resets the joined threads' key state, and a key the user holds in the target would be
+// let go sixty times a second.
+TEST_F(EndToEnd, AKeyHeldInTheTargetStaysHeldOverTicksOfCursorModeOne) {
+    ProgramRun run(name_of_test(), "[Zarvo5]\r\ntime=10\r\nmouse_trs=1\r\n");
+    ASSERT_TRUE(run.start());
+    HWND overlay = run.find_overlay();
+    ASSERT_NE(overlay, nullptr);
+    HWND window = target(200, 150, 320, 240);
+    pick(run, overlay, window);
+    ASSERT_TRUE(eventually([&] { return GetForegroundWindow() == window; }));
+
+    ASSERT_TRUE(real_key("keydown", "shift"));
+    ASSERT_TRUE(eventually([] { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }))
+        << "the key never reached the target";
+    // 100 ticks of 10 ms, with room for a slow machine.
+    eventually([] { return false; }, 1500);
+    const bool still_held = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    real_key("keyup", "shift");
+    EXPECT_TRUE(still_held) << "a tick let the held key go";
+
+    set_profile_value("EXIT", "1");
+    EXPECT_EQ(run.wait_for_exit(), 0);
 }
 
 TEST_F(EndToEnd, WithoutTheCompanionLibraryTheProgramDoesNotStart) {

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Runs Windows test programs that need an X server under Wine: starts Xvfb on a free display and a
-# persistent wineserver for a prefix of their own, runs each program, and stops both again.
+# persistent wineserver for a prefix of their own, runs each program, and stops both again. Beside
+# them it makes real input through the X server (XTest) for the tests: a test writes xdotool's
+# arguments into xtest.request in the work folder and waits for xtest.done (Wine starts a Unix
+# program with no handle to wait for, so the tests cannot run xdotool themselves).
 # Usage: run_e2e.sh WINE_WRAPPER PREFIX ZRV5_EXE HOOK_DLL WORK_DIR -- PROGRAM [ARGS...] [-- PROGRAM ...]
 set -uo pipefail
 
@@ -21,7 +24,9 @@ export ZRV5_E2E_HOOK=$(windows_path "$(realpath "$hook")")
 export ZRV5_E2E_WORK=$(windows_path "$(realpath "$work")")
 
 xvfb_pid=
+input_pid=
 cleanup() {
+  [ -n "$input_pid" ] && kill "$input_pid" 2>/dev/null && wait "$input_pid" 2>/dev/null
   WINEPREFIX=$prefix timeout 30 wineserver -k >/dev/null 2>&1
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
 }
@@ -39,6 +44,27 @@ if [ ! -s "$display_file" ]; then
   echo "run_e2e: Xvfb did not start"; cat "$work/xvfb.log"; exit 1
 fi
 export DISPLAY=:$(head -n1 "$display_file")
+
+# Makes each requested input: one line of xdotool arguments (a test renames the file into place
+# once written, so a line is never read half-written). Only moves, clicks and keys are taken.
+make_input() {
+  local request=$work/xtest.request
+  while :; do
+    if [ -f "$request" ]; then
+      local words
+      read -r -a words <"$request"
+      rm -f "$request"
+      case "${words[0]:-}" in
+        mousemove | keydown | keyup | click) xdotool "${words[@]}" >>"$work/xtest.log" 2>&1 ;;
+        *) echo "run_e2e: refused input request: ${words[*]}" >>"$work/xtest.log" ;;
+      esac
+      : >"$work/xtest.done"
+    fi
+    sleep 0.02
+  done
+}
+make_input &
+input_pid=$!
 
 # The prefix is made on first use by the wrapper; keep one wineserver for all programs.
 "$wrapper" cmd /c exit 0 >/dev/null 2>&1
