@@ -2,8 +2,10 @@
 // the target's client origin (followed as the target moves) and the published W x H. XFixes pointer
 // barriers stop relative motion at the rectangle's sides; absolute devices and warps pass barriers,
 // so every raw motion, and a regular look between them, brings a pointer found outside back in. A
-// passive grab of Super+Escape on the root writes "EXIT" = "1" to the shared profile, which ends
-// the view at the next tick (or, when the profile cannot be written, asks the program directly).
+// rectangle wholly off the screen holds nothing until it is back. Super+Escape writes "EXIT" = "1"
+// to the shared profile, which ends the view at the next tick (or, when the profile cannot be
+// written, asks the program directly): a passive grab on the root keeps the Escape from the
+// focused window, and XInput2's raw key events see the keys whatever has the focus, also none.
 // All of it hangs on a connection of the companion's own: when the process ends without MyEndHook,
 // the server drops the barriers and the grab with the connection.
 #include "companion/x11/view_keeper.h"
@@ -99,6 +101,12 @@ private:
     void run();
     void grab_hotkey();
     void handle_event(XEvent& event);
+    // Acts on Escape pressed while a Super key is down.
+    void on_escape();
+    // Reads which Super keys are down now, for a start with one held already.
+    void read_super_keys();
+    // Follows a raw key event: a Super key's press or release, or Escape pressed with one down.
+    void on_raw_key(int kind, int key);
     // Finds where the target and the pointer are, in one request where it can, and acts on both.
     void look();
     // Finds where the rectangle is now and moves the barriers there; takes them down when the
@@ -107,6 +115,8 @@ private:
     // Moves the barriers to the rectangle at `now` when it has moved.
     void place(const Rectangle& now);
     void put_barriers();
+    // Whether any of the rectangle lies on the screen.
+    bool on_screen() const;
     void take_barriers_down();
     // Warps a pointer found outside the rectangle to the nearest point inside it.
     void bring_pointer_back();
@@ -126,7 +136,11 @@ private:
     Rectangle rectangle_;
     PointerBarrier barriers_[SIDES] = {};
     KeyCode escape_ = 0;
+    KeyCode super_keys_[2] = {};
+    bool super_down_[2] = {};
     unsigned super_mask_ = 0;
+    // Raw key events come whatever the focus; the grab's own KeyPress is then not acted on.
+    bool raw_keys_ = false;
     unsigned grab_variants_[4] = {};
     int wake_[2] = {-1, -1};
     std::thread thread_;
@@ -163,11 +177,17 @@ bool ViewKeeper::open() {
         minor = 2;
         if (XIQueryVersion(display_, &major, &minor) == Success &&
             (major > 2 || (major == 2 && minor >= 1))) {
+            // A passive grab never fires while the focus is None (a focused window unmapped, the
+            // window manager gone): the server then sends key events nowhere. Raw events on the
+            // root still come.
             unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
             XISetMask(bits, XI_RawMotion);
+            XISetMask(bits, XI_RawKeyPress);
+            XISetMask(bits, XI_RawKeyRelease);
             XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
             XISelectEvents(display_, root_, &mask, 1);
             input_opcode_ = opcode;
+            raw_keys_ = true;
         }
     }
 
@@ -194,6 +214,8 @@ bool ViewKeeper::open() {
 // passive grab matches its modifiers exactly.
 void ViewKeeper::grab_hotkey() {
     escape_ = XKeysymToKeycode(display_, XK_Escape);
+    super_keys_[0] = XKeysymToKeycode(display_, XK_Super_L);
+    super_keys_[1] = XKeysymToKeycode(display_, XK_Super_R);
     super_mask_ = modifier_of(display_, XK_Super_L);
     if (super_mask_ == 0) {
         super_mask_ = modifier_of(display_, XK_Super_R);
@@ -201,6 +223,7 @@ void ViewKeeper::grab_hotkey() {
     if (super_mask_ == 0) {
         super_mask_ = Mod4Mask;
     }
+    read_super_keys();
     const unsigned num_lock = modifier_of(display_, XK_Num_Lock);
     const unsigned variants[4] = {0, LockMask, num_lock, LockMask | num_lock};
     std::copy(variants, variants + 4, grab_variants_);
@@ -243,22 +266,58 @@ void ViewKeeper::run() {
     XSync(display_, False);
 }
 
+void ViewKeeper::on_escape() {
+    // When the profile cannot carry the request, the program is asked directly.
+    if (!user_profile_write(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED)) {
+        std::fprintf(stderr, "zrv5: %s\n", user_profile_write_failure().c_str());
+        if (zrv5_request_exit != nullptr) {
+            zrv5_request_exit();
+        }
+    }
+}
+
+void ViewKeeper::read_super_keys() {
+    char keys[32] = {};
+    XQueryKeymap(display_, keys);
+    for (int i = 0; i < 2; ++i) {
+        const KeyCode key = super_keys_[i];
+        super_down_[i] = key != 0 && (keys[key / 8] & (1 << (key % 8))) != 0;
+    }
+}
+
+// A raw event carries no modifier state, so the Super keys are followed here; asking for the
+// keyboard at the Escape would come too late for keys pressed and let go at once.
+void ViewKeeper::on_raw_key(int kind, int key) {
+    const bool pressed = kind == XI_RawKeyPress;
+    for (int i = 0; i < 2; ++i) {
+        if (super_keys_[i] != 0 && key == super_keys_[i]) {
+            super_down_[i] = pressed;
+            return;
+        }
+    }
+    if (pressed && escape_ != 0 && key == escape_ && (super_down_[0] || super_down_[1])) {
+        on_escape();
+    }
+}
+
 void ViewKeeper::handle_event(XEvent& event) {
     if (event.type == KeyPress && event.xkey.keycode == escape_) {
-        // When the profile cannot carry the request, the program is asked directly.
-        if (!user_profile_write(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED)) {
-            std::fprintf(stderr, "zrv5: %s\n", user_profile_write_failure().c_str());
-            if (zrv5_request_exit != nullptr) {
-                zrv5_request_exit();
-            }
+        if (!raw_keys_) {
+            on_escape();
         }
         return;
     }
     if (event.type == GenericEvent && event.xcookie.extension == input_opcode_ &&
         XGetEventData(display_, &event.xcookie)) {
-        // The pointer has already moved when its raw event arrives.
+        const int kind = event.xcookie.evtype;
+        const int key = static_cast<const XIRawEvent*>(event.xcookie.data)->detail;
         XFreeEventData(display_, &event.xcookie);
-        look();
+        if (kind == XI_RawKeyPress || kind == XI_RawKeyRelease) {
+            on_raw_key(kind, key);
+        } else if (kind == XI_RawMotion) {
+            // The pointer has already moved when its raw event arrives.
+            look();
+        }
     }
 }
 
@@ -311,21 +370,39 @@ void ViewKeeper::place(const Rectangle& now) {
 // pointer slip out past a corner. Each lets motion through only into the rectangle. A pointer at x
 // stopped by a vertical barrier at b stays at b when it came from the right and at b - 1 when it
 // came from the left, so the right and bottom barriers lie one past the last pixel inside.
+//
+// A side that lies on or past the screen's edge needs no barrier (the edge holds the pointer
+// there), and the server refuses a barrier off the screen; a rectangle wholly off the screen gets
+// none at all.
 void ViewKeeper::put_barriers() {
-    if (!barriers_supported_) {
+    if (!barriers_supported_ || !on_screen()) {
         return;
     }
     const Rectangle& r = rectangle_;
     const int right = r.x + r.width;
     const int bottom = r.y + r.height;
-    barriers_[0] = XFixesCreatePointerBarrier(display_, root_, r.x, 0, r.x, screen_height_,
-                                              BarrierPositiveX, 0, nullptr);
-    barriers_[1] = XFixesCreatePointerBarrier(display_, root_, right, 0, right, screen_height_,
-                                              BarrierNegativeX, 0, nullptr);
-    barriers_[2] = XFixesCreatePointerBarrier(display_, root_, 0, r.y, screen_width_, r.y,
-                                              BarrierPositiveY, 0, nullptr);
-    barriers_[3] = XFixesCreatePointerBarrier(display_, root_, 0, bottom, screen_width_, bottom,
-                                              BarrierNegativeY, 0, nullptr);
+    if (r.x > 0) {
+        barriers_[0] = XFixesCreatePointerBarrier(display_, root_, r.x, 0, r.x, screen_height_,
+                                                  BarrierPositiveX, 0, nullptr);
+    }
+    if (right < screen_width_) {
+        barriers_[1] = XFixesCreatePointerBarrier(display_, root_, right, 0, right,
+                                                  screen_height_, BarrierNegativeX, 0, nullptr);
+    }
+    if (r.y > 0) {
+        barriers_[2] = XFixesCreatePointerBarrier(display_, root_, 0, r.y, screen_width_, r.y,
+                                                  BarrierPositiveY, 0, nullptr);
+    }
+    if (bottom < screen_height_) {
+        barriers_[3] = XFixesCreatePointerBarrier(display_, root_, 0, bottom, screen_width_,
+                                                  bottom, BarrierNegativeY, 0, nullptr);
+    }
+}
+
+bool ViewKeeper::on_screen() const {
+    const Rectangle& r = rectangle_;
+    return r.width > 0 && r.height > 0 && r.x < screen_width_ && r.y < screen_height_ &&
+           std::int64_t{r.x} + r.width > 0 && std::int64_t{r.y} + r.height > 0;
 }
 
 void ViewKeeper::take_barriers_down() {
@@ -348,7 +425,8 @@ void ViewKeeper::bring_pointer_back() {
 }
 
 void ViewKeeper::bring_back_from(int x, int y) {
-    if (!confining_ || !placed_) {
+    // A pointer cannot be brought into a rectangle off the screen.
+    if (!confining_ || !placed_ || !on_screen()) {
         return;
     }
     const Rectangle& r = rectangle_;

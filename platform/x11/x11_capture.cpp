@@ -239,7 +239,17 @@ bool x11_start_capture() {
         XCreateWindow(x11.display, x11.root, 0, 0, static_cast<unsigned>(x11.width),
                       static_cast<unsigned>(x11.height), 0, CopyFromParent, InputOutput,
                       CopyFromParent, CWOverrideRedirect | CWBackPixmap, &attributes);
+    XSync(x11.display, False);
+    if (x11_take_error() != 0) {
+        return false;
+    }
     XCompositeRedirectWindow(x11.display, x11.background_window, CompositeRedirectManual);
+    XSync(x11.display, False);
+    // Only one client may redirect a window manually, and a compositing manager (or a Wayland
+    // compositor's X window manager) already redirects every child of the root so. The windows
+    // then have their pixmaps already, which the capture reads as it reads its own; the manager
+    // shows the background window at the bottom, where it looks like the root it copies.
+    x11.beside_compositing_manager = x11_take_error() == BadAccess;
     XserverRegion empty = XFixesCreateRegion(x11.display, nullptr, 0);
     XFixesSetWindowShapeRegion(x11.display, x11.background_window, ShapeInput, 0, 0, empty);
     XFixesDestroyRegion(x11.display, empty);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -55,6 +56,9 @@ constexpr ExpectedError EXPECTED_ERRORS[] = {
     {"XDamageCreate", "BadDrawable", "the window was destroyed by its owner"},
     {"XDamageCreate", "BadWindow", "the window was destroyed by its owner"},
     {"XDamageDestroy", "BadDamage", "the server freed it with its destroyed window"},
+    // A compositing manager redirects the root's children manually already, and only one client
+    // may: the capture then reads through the manager's redirection.
+    {"CompositeRedirectWindow", "BadAccess", "a compositing manager redirects the windows"},
     // A server on another machine cannot attach our shared memory; the image then goes plain.
     {"X_ShmAttach", "BadAccess", "the server does not share memory with this program"},
     // The hotkey, a passive grab, may already belong to another client.
@@ -73,6 +77,42 @@ struct Extension {
 Extension extensions[] = {{"Composite"}, {"RENDER"},          {"XFIXES"}, {"SHAPE"},
                           {"MIT-SHM"},   {"XInputExtension"}, {"DAMAGE"}, {"XKEYBOARD"}};
 std::once_flag extensions_learnt;
+
+// Names that the error database of libX11 lacks, keyed as it keys them.
+struct OwnName {
+    const char* key;
+    const char* name;
+};
+
+constexpr OwnName REQUEST_NAMES[] = {
+    {"Composite.0", "CompositeQueryVersion"},
+    {"Composite.1", "CompositeRedirectWindow"},
+    {"Composite.2", "CompositeRedirectSubwindows"},
+    {"Composite.3", "CompositeUnredirectWindow"},
+    {"Composite.4", "CompositeUnredirectSubwindows"},
+    {"Composite.5", "CompositeCreateRegionFromBorderClip"},
+    {"Composite.6", "CompositeNameWindowPixmap"},
+    {"Composite.7", "CompositeGetOverlayWindow"},
+    {"Composite.8", "CompositeReleaseOverlayWindow"},
+    {"XFIXES.31", "XFixesCreatePointerBarrier"},
+    {"XFIXES.32", "XFixesDestroyPointerBarrier"},
+};
+
+constexpr OwnName ERROR_NAMES[] = {
+    {"XFIXES.1", "BadBarrier"},
+};
+
+// Returns our own name for `key`, or `fallback` when we have none either.
+template <std::size_t N>
+std::string own_name(const OwnName (&names)[N], const std::string& key,
+                     const std::string& fallback) {
+    for (const OwnName& entry : names) {
+        if (key == entry.key) {
+            return entry.name;
+        }
+    }
+    return fallback;
+}
 
 thread_local int last_error = 0;
 std::atomic<unsigned> unexpected_count{0};
@@ -109,6 +149,7 @@ std::string request_name(Display* display, const XErrorEvent& error) {
             }
         }
     }
+    fallback = own_name(REQUEST_NAMES, key, fallback);
     XGetErrorDatabaseText(display, "XRequest", key.c_str(), fallback.c_str(), name, NAME_SIZE);
     return name;
 }
@@ -129,7 +170,8 @@ std::string error_name(Display* display, const XErrorEvent& error) {
         key =
             std::string(owner->name) + "." + std::to_string(error.error_code - owner->first_error);
     }
-    const std::string fallback = "error " + std::to_string(error.error_code);
+    const std::string fallback =
+        own_name(ERROR_NAMES, key, "error " + std::to_string(error.error_code));
     XGetErrorDatabaseText(display, "XProtoError", key.c_str(), fallback.c_str(), text, NAME_SIZE);
     const std::string name = text;
     return name.substr(0, name.find(' '));

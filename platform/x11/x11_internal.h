@@ -50,6 +50,9 @@ struct X11State {
     bool capture_held = false;
 
     Window background_window = 0;  // the root background for the capture (x11_capture.cpp)
+    // Another client (a compositing manager, a Wayland compositor's X window manager) redirects
+    // the root's children: the capture uses its redirection (x11_capture.cpp).
+    bool beside_compositing_manager = false;
 };
 
 extern X11State x11;
@@ -258,5 +261,11 @@ Box x11_monitor_box();
 // Follows a RandR change notification (the overlay moves with its monitor, or the view ends);
 // false for any other event.
 bool x11_monitor_event(XEvent& event);
+
+// Reads the monitors again as a change would, for servers that report no change of a monitor
+// alone (xrandr --delmonitor sends no event on Xvfb); the loop calls it every
+// MONITOR_LOOK_MS.
+constexpr std::int64_t MONITOR_LOOK_MS = 1000;
+void x11_monitor_look();
 // Whether the view ended because its monitor went away or changed size.
 bool x11_monitor_lost();

@@ -21,6 +21,7 @@ namespace {
 constexpr std::int64_t GRAB_RETRY_MS = 20;
 
 TimerQueue timers;
+std::int64_t next_monitor_look_ms = 0;
 
 // A quit posted from any thread: its code, and a pipe that wakes the loop from its wait.
 std::atomic<bool> quit_posted{false};
@@ -46,12 +47,28 @@ bool run_due_timer() {
     return true;
 }
 
-// Returns how long the loop may wait for an event: until the next timer or the next grab attempt.
+// Reads the monitors again once MONITOR_LOOK_MS have passed since the last look.
+void look_at_monitors() {
+    const std::int64_t now = now_ms();
+    if (now < next_monitor_look_ms) {
+        return;
+    }
+    if (next_monitor_look_ms != 0) {
+        x11_monitor_look();
+    }
+    next_monitor_look_ms = now + MONITOR_LOOK_MS;
+}
+
+// Returns how long the loop may wait for an event: until the next timer, the next grab attempt or
+// the next look at the monitors.
 int wait_ms() {
-    std::int64_t wait = time_to_next_timer(timers, now_ms());
+    const std::int64_t now = now_ms();
+    std::int64_t wait = time_to_next_timer(timers, now);
     if (x11.capture_wanted && !x11.capture_held) {
         wait = wait < 0 ? GRAB_RETRY_MS : std::min(wait, GRAB_RETRY_MS);
     }
+    const std::int64_t to_look = std::max<std::int64_t>(next_monitor_look_ms - now, 0);
+    wait = wait < 0 ? to_look : std::min(wait, to_look);
     return static_cast<int>(std::min<std::int64_t>(wait, 1000000));
 }
 
@@ -142,6 +159,7 @@ std::int32_t platform_run_message_loop() {
         if (x11.capture_wanted && !x11.capture_held) {
             x11_try_grab();
         }
+        look_at_monitors();
         if (run_due_timer()) {
             continue;
         }

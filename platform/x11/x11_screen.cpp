@@ -138,4 +138,10 @@ bool x11_monitor_event(XEvent& event) {
     return true;
 }
 
+void x11_monitor_look() {
+    if (!monitor_lost) {
+        follow_change();
+    }
+}
+
 bool x11_monitor_lost() { return monitor_lost; }

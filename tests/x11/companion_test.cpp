@@ -183,6 +183,39 @@ TEST_F(Companion, TheRectangleFollowsAMovedTarget) {
     EXPECT_EQ(push(-STEP, -STEP), (Point{MOVED_X, MOVED_Y}));
 }
 
+// A target moved wholly off the screen leaves nothing to confine the pointer to: no barrier is
+// made (the server refuses one off the screen) and none that was never made is destroyed. Back on
+// the screen, the rectangle holds the pointer again.
+TEST_F(Companion, ATargetOffTheScreenHoldsNothingUntilItIsBack) {
+    std::unique_ptr<TestTarget> target;
+    auto run = start_view(&target);
+    for (const char* away : {"move -2000 -1600", "move 1500 1200"}) {
+        SCOPED_TRACE(away);
+        target->command(away);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(push(-STEP, 0).x, 0) << "the pointer is held by a rectangle off the screen";
+    }
+    target->command("move 500 420");
+    EXPECT_TRUE(pointer_comes_to(Point{500, 420})) << "at " << pointer();
+    EXPECT_EQ(push(-STEP, -STEP), (Point{500, 420}));
+    target->command("close");
+    EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0);
+    EXPECT_EQ(run->process().stderr_text(), "");
+}
+
+// The passive grab of Super+Escape fires only for a focused window; with the focus None (a
+// focused window unmapped, the window manager gone) the server sends key events nowhere, and the
+// companion still sees the keys through raw events.
+TEST_F(Companion, SuperEscapeEndsTheViewWhileNothingHasTheFocus) {
+    std::unique_ptr<TestTarget> target;
+    auto run = start_view(&target);
+    XSetInputFocus(session.display(), None, RevertToNone, CurrentTime);
+    XSync(session.display(), False);
+    press_hotkey();
+    EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0) << run->process().stderr_text();
+    EXPECT_NE(run->profile_text().find("EXIT=1"), std::string::npos) << run->profile_text();
+}
+
 // Every way a view ends leaves the pointer free to reach every side of the screen.
 class CompanionExit : public Companion, public ::testing::WithParamInterface<const char*> {};
 
