@@ -21,6 +21,9 @@ declare -A groups=(
   # the X11 end-to-end tests: XTest and X-Resource, a window manager, a client we did not write, a
   # root pattern and monitors declared through RandR
   [x11-tests]="libxtst-dev libxres-dev twm x11-apps x11-xserver-utils"
+  # the X11 suites on the desktops users have: a compositing manager, and X11 programs in Wayland
+  # sessions (weston and sway, each with XWayland, headless), with their screenshot tools
+  [desktops]="xcompmgr weston sway xwayland grim wtype imagemagick"
   # the fuzz harnesses (clang 14 keeps libFuzzer in its runtime package)
   [fuzz]="clang libclang-rt-14-dev"
   # the core's tests built for 32-bit x86, run under qemu-i386 in user mode (no binfmt)
@@ -44,7 +47,7 @@ declare -A groups=(
 declare -A jobs=(
   [run]="configure build demo"
   [windows]="configure windows"
-  [test]="configure build demo unit x11-tests fuzz core32 windows windows-tests"
+  [test]="configure build demo unit x11-tests desktops fuzz core32 windows windows-tests"
   [bench]="configure build demo unit x11-tests bench"
   [deb]="configure build deb"
 )

@@ -10,6 +10,7 @@
 // the server drops the barriers and the grab with the connection.
 #include "companion/x11/view_keeper.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xfixes.h>
@@ -100,13 +101,13 @@ public:
 private:
     void run();
     void grab_hotkey();
+    void ungrab_hotkey();
     void handle_event(XEvent& event);
     // Acts on Escape pressed while a Super key is down.
     void on_escape();
-    // Reads which Super keys are down now, for a start with one held already.
-    void read_super_keys();
-    // Follows a raw key event: a Super key's press or release, or Escape pressed with one down.
-    void on_raw_key(int kind, int key);
+    // Follows the keyboard's modifiers through XKB's state events, in the order the server sends
+    // them among the raw key events; false when the server has no XKB.
+    bool follow_modifiers();
     // Finds where the target and the pointer are, in one request where it can, and acts on both.
     void look();
     // Finds where the rectangle is now and moves the barriers there; takes them down when the
@@ -136,11 +137,11 @@ private:
     Rectangle rectangle_;
     PointerBarrier barriers_[SIDES] = {};
     KeyCode escape_ = 0;
-    KeyCode super_keys_[2] = {};
-    bool super_down_[2] = {};
     unsigned super_mask_ = 0;
     // Raw key events come whatever the focus; the grab's own KeyPress is then not acted on.
     bool raw_keys_ = false;
+    int xkb_event_base_ = -1;
+    unsigned modifiers_ = 0;  // the keyboard's effective modifiers as XKB last reported them
     unsigned grab_variants_[4] = {};
     int wake_[2] = {-1, -1};
     std::thread thread_;
@@ -183,11 +184,10 @@ bool ViewKeeper::open() {
             unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
             XISetMask(bits, XI_RawMotion);
             XISetMask(bits, XI_RawKeyPress);
-            XISetMask(bits, XI_RawKeyRelease);
             XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
             XISelectEvents(display_, root_, &mask, 1);
             input_opcode_ = opcode;
-            raw_keys_ = true;
+            raw_keys_ = follow_modifiers();
         }
     }
 
@@ -214,8 +214,6 @@ bool ViewKeeper::open() {
 // passive grab matches its modifiers exactly.
 void ViewKeeper::grab_hotkey() {
     escape_ = XKeysymToKeycode(display_, XK_Escape);
-    super_keys_[0] = XKeysymToKeycode(display_, XK_Super_L);
-    super_keys_[1] = XKeysymToKeycode(display_, XK_Super_R);
     super_mask_ = modifier_of(display_, XK_Super_L);
     if (super_mask_ == 0) {
         super_mask_ = modifier_of(display_, XK_Super_R);
@@ -223,7 +221,6 @@ void ViewKeeper::grab_hotkey() {
     if (super_mask_ == 0) {
         super_mask_ = Mod4Mask;
     }
-    read_super_keys();
     const unsigned num_lock = modifier_of(display_, XK_Num_Lock);
     const unsigned variants[4] = {0, LockMask, num_lock, LockMask | num_lock};
     std::copy(variants, variants + 4, grab_variants_);
@@ -234,6 +231,14 @@ void ViewKeeper::grab_hotkey() {
         // A grab another client holds fails with BadAccess; the view then goes without a hotkey.
         XGrabKey(display_, escape_, super_mask_ | extra, root_, False, GrabModeAsync,
                  GrabModeAsync);
+    }
+}
+
+void ViewKeeper::ungrab_hotkey() {
+    if (escape_ != 0) {
+        for (unsigned extra : grab_variants_) {
+            XUngrabKey(display_, escape_, super_mask_ | extra, root_);
+        }
     }
 }
 
@@ -258,11 +263,7 @@ void ViewKeeper::run() {
         }
     }
     take_barriers_down();
-    if (escape_ != 0) {
-        for (unsigned extra : grab_variants_) {
-            XUngrabKey(display_, escape_, super_mask_ | extra, root_);
-        }
-    }
+    ungrab_hotkey();
     XSync(display_, False);
 }
 
@@ -276,31 +277,43 @@ void ViewKeeper::on_escape() {
     }
 }
 
-void ViewKeeper::read_super_keys() {
-    char keys[32] = {};
-    XQueryKeymap(display_, keys);
-    for (int i = 0; i < 2; ++i) {
-        const KeyCode key = super_keys_[i];
-        super_down_[i] = key != 0 && (keys[key / 8] & (1 << (key % 8))) != 0;
+// A raw key event carries no modifiers, and asking for them at the Escape would come too late
+// for keys pressed and let go at once. XKB's state events come in order with the raw events, and
+// also say a modifier that a Wayland compositor sets without any key (a virtual keyboard's).
+bool ViewKeeper::follow_modifiers() {
+    int opcode = 0;
+    int error_base = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    if (!XkbQueryExtension(display_, &opcode, &xkb_event_base_, &error_base, &major, &minor)) {
+        xkb_event_base_ = -1;
+        return false;
     }
-}
-
-// A raw event carries no modifier state, so the Super keys are followed here; asking for the
-// keyboard at the Escape would come too late for keys pressed and let go at once.
-void ViewKeeper::on_raw_key(int kind, int key) {
-    const bool pressed = kind == XI_RawKeyPress;
-    for (int i = 0; i < 2; ++i) {
-        if (super_keys_[i] != 0 && key == super_keys_[i]) {
-            super_down_[i] = pressed;
-            return;
-        }
+    XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbStateNotify, XkbModifierStateMask,
+                          XkbModifierStateMask);
+    XkbStateRec state{};
+    if (XkbGetState(display_, XkbUseCoreKbd, &state) == Success) {
+        modifiers_ = state.mods;
     }
-    if (pressed && escape_ != 0 && key == escape_ && (super_down_[0] || super_down_[1])) {
-        on_escape();
-    }
+    return true;
 }
 
 void ViewKeeper::handle_event(XEvent& event) {
+    if (xkb_event_base_ >= 0 && event.type == xkb_event_base_) {
+        const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
+        if (xkb.any.xkb_type == XkbStateNotify) {
+            modifiers_ = xkb.state.mods;
+        }
+        return;
+    }
+    if (event.type == MappingNotify && event.xmapping.request != MappingPointer) {
+        // Another keymap (a layout switched; XWayland takes each Wayland keyboard's own): the
+        // keys are found and grabbed anew.
+        XRefreshKeyboardMapping(&event.xmapping);
+        ungrab_hotkey();
+        grab_hotkey();
+        return;
+    }
     if (event.type == KeyPress && event.xkey.keycode == escape_) {
         if (!raw_keys_) {
             on_escape();
@@ -312,8 +325,10 @@ void ViewKeeper::handle_event(XEvent& event) {
         const int kind = event.xcookie.evtype;
         const int key = static_cast<const XIRawEvent*>(event.xcookie.data)->detail;
         XFreeEventData(display_, &event.xcookie);
-        if (kind == XI_RawKeyPress || kind == XI_RawKeyRelease) {
-            on_raw_key(kind, key);
+        if (kind == XI_RawKeyPress) {
+            if (escape_ != 0 && key == escape_ && (modifiers_ & super_mask_) != 0) {
+                on_escape();
+            }
         } else if (kind == XI_RawMotion) {
             // The pointer has already moved when its raw event arrives.
             look();

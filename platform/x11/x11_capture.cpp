@@ -247,14 +247,24 @@ bool x11_start_capture() {
     XSync(x11.display, False);
     // Only one client may redirect a window manually, and a compositing manager (or a Wayland
     // compositor's X window manager) already redirects every child of the root so. The windows
-    // then have their pixmaps already, which the capture reads as it reads its own; the manager
-    // shows the background window at the bottom, where it looks like the root it copies.
-    x11.beside_compositing_manager = x11_take_error() == BadAccess;
-    XserverRegion empty = XFixesCreateRegion(x11.display, nullptr, 0);
-    XFixesSetWindowShapeRegion(x11.display, x11.background_window, ShapeInput, 0, 0, empty);
-    XFixesDestroyRegion(x11.display, empty);
-    XMapWindow(x11.display, x11.background_window);
-    XLowerWindow(x11.display, x11.background_window);
+    // then have their pixmaps already, which the capture reads as it reads its own. The manager
+    // would show the background window, though, over the wallpaper it paints itself (and weston
+    // over everything): there is none then, and the capture is black where no window lies.
+    const int refusal = x11_take_error();
+    if (refusal != 0 && refusal != BadAccess) {
+        return false;
+    }
+    if (refusal == BadAccess) {
+        x11.beside_compositing_manager = true;
+        XDestroyWindow(x11.display, x11.background_window);
+        x11.background_window = 0;
+    } else {
+        XserverRegion empty = XFixesCreateRegion(x11.display, nullptr, 0);
+        XFixesSetWindowShapeRegion(x11.display, x11.background_window, ShapeInput, 0, 0, empty);
+        XFixesDestroyRegion(x11.display, empty);
+        XMapWindow(x11.display, x11.background_window);
+        XLowerWindow(x11.display, x11.background_window);
+    }
 
     // Destroyed windows' pictures are dropped as their destruction is reported, and any change of
     // the windows' stacking, places or sizes makes the next capture whole.

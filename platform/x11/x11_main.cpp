@@ -5,11 +5,13 @@
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/Xrender.h>
 #include <X11/extensions/shape.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/x11/x11_internal.h"
 #include "shell/command_line.h"
@@ -29,6 +31,49 @@ constexpr const char USAGE[] =
     "the view ends when that window closes, on Super+Escape, or when zrv5-exit runs.\n"
     "Settings: zrv5.ini beside the program, else ${XDG_CONFIG_HOME:-$HOME/.config}/zrv5/zrv5.ini.\n"
     "More in zrv5(1).\n";
+
+// Tells XWayland by its extension (XWayland 23 and later) or, before it had one, by the names it
+// gives its outputs ("XWAYLAND0", ...).
+bool is_xwayland() {
+    int opcode = 0;
+    int event_base = 0;
+    int error_base = 0;
+    if (XQueryExtension(x11.display, "XWAYLAND", &opcode, &event_base, &error_base)) {
+        return true;
+    }
+    if (!XRRQueryExtension(x11.display, &event_base, &error_base)) {
+        return false;
+    }
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(x11.display, x11.root);
+    if (resources == nullptr) {
+        return false;
+    }
+    bool found = false;
+    for (int i = 0; i < resources->noutput && !found; ++i) {
+        XRROutputInfo* output = XRRGetOutputInfo(x11.display, resources, resources->outputs[i]);
+        if (output != nullptr) {
+            found = std::strncmp(output->name, "XWAYLAND", 8) == 0;
+            XRRFreeOutputInfo(output);
+        }
+    }
+    XRRFreeScreenResources(resources);
+    return found;
+}
+
+// Under XWayland the compositor owns the real pointer and keyboard: XFixes barriers and warps move
+// only XWayland's own pointer, and keys reach X11 clients only while an X11 window has the focus.
+// The rest of the view works; these two limits are said once at start-up.
+void say_what_xwayland_cannot_do() {
+    if (!is_xwayland()) {
+        return;
+    }
+    std::fprintf(stderr,
+                 "zrv5: warning: under XWayland the pointer is not kept on the shown window (the "
+                 "compositor's pointer passes X11 barriers)\n");
+    std::fprintf(stderr,
+                 "zrv5: warning: under XWayland Super+Escape reaches zrv5 only while an X11 window "
+                 "has the keyboard focus; bind zrv5-exit to a key of the compositor\n");
+}
 
 // Opens the display and checks that it has what the backend needs; prints why not and returns
 // false otherwise.
@@ -93,6 +138,7 @@ bool open_display() {
         std::fprintf(stderr, "zrv5: the X screen must be 24-bit TrueColor (0xRRGGBB)\n");
         return false;
     }
+    say_what_xwayland_cannot_do();
     return true;
 }
 

@@ -21,7 +21,7 @@ std::vector<xcb_get_geometry_cookie_t> geometry_cookies;
 }  // namespace
 
 // Returns the children of the root that a capture composes, bottom to top, the background window
-// first: those viewable and InputOutput, other than the overlay. The tree is asked for, then every
+// (where there is one) first: those viewable and InputOutput, other than the overlay. The tree is asked for, then every
 // window's attributes and geometry in one batch; a window destroyed meanwhile answers with an
 // error and is left out.
 const std::vector<TopLevel>& x11_top_levels() {
@@ -32,7 +32,10 @@ const std::vector<TopLevel>& x11_top_levels() {
     if (tree == nullptr) {
         return found;
     }
-    windows.assign(1, x11.background_window);
+    windows.clear();
+    if (x11.background_window != 0) {
+        windows.push_back(x11.background_window);
+    }
     const xcb_window_t* children = xcb_query_tree_children(tree);
     const int count = xcb_query_tree_children_length(tree);
     for (int i = 0; i < count; ++i) {

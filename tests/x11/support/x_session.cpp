@@ -105,6 +105,16 @@ bool XSession::start(const std::vector<std::string>& extra_arguments) {
     return false;
 }
 
+bool XSession::attach(const std::string& display_name) {
+    name_ = display_name;
+    display_ = XOpenDisplay(name_.c_str());
+    if (display_ == nullptr) {
+        failure_ = "cannot connect to " + name_;
+        return false;
+    }
+    return true;
+}
+
 XSession::~XSession() {
     if (display_ != nullptr) {
         XCloseDisplay(display_);
@@ -124,13 +134,13 @@ void XSession::set_root_size(int width, int height) {
     root_size_ = std::to_string(width) + "x" + std::to_string(height) + "x24";
 }
 
-Frame XSession::read_screen() { return read_area(0, 0, SCREEN_WIDTH, SCREEN_HEIGHT); }
+namespace {
 
-Frame XSession::read_area(int x0, int y0, int width, int height) {
+// Reads an area of a window or of the root, pixels 0x00RRGGBB.
+Frame read_drawable(Display* display, Drawable drawable, int x0, int y0, int width, int height) {
     Frame frame(width, height);
-    XImage* image =
-        XGetImage(display_, DefaultRootWindow(display_), x0, y0, static_cast<unsigned>(width),
-                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, drawable, x0, y0, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
     if (image == nullptr) {
         return frame;
     }
@@ -142,6 +152,37 @@ Frame XSession::read_area(int x0, int y0, int width, int height) {
     XDestroyImage(image);
     return frame;
 }
+
+}  // namespace
+
+Frame XSession::read_screen() { return read_area(0, 0, SCREEN_WIDTH, SCREEN_HEIGHT); }
+
+Frame XSession::read_area(int x0, int y0, int width, int height) {
+    Frame frame(width, height);
+    if (screen_reader_) {
+        const Frame screen = screen_reader_();
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const int sx = x0 + x;
+                const int sy = y0 + y;
+                if (sx < screen.width && sy < screen.height) {
+                    frame.set(x, y, screen.at(sx, sy));
+                }
+            }
+        }
+        return frame;
+    }
+    return read_drawable(display_, DefaultRootWindow(display_), x0, y0, width, height);
+}
+
+Frame XSession::read_window(Window window) {
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display_, window, &attributes)) {
+        return Frame();
+    }
+    return read_drawable(display_, window, 0, 0, attributes.width, attributes.height);
+}
+
 
 std::string XSession::wait_for_screen(const Frame& expected, int timeout_ms,
                                       const std::string& label) {

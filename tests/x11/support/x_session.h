@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,13 @@ class XSession {
 public:
     // Starts the server and connects; false (with a message in failure()) when it cannot.
     bool start(const std::vector<std::string>& extra_arguments = {});
+    // Connects to a server that runs already (a compositor's XWayland) instead of starting one.
+    bool attach(const std::string& display_name);
+    // Reads the screen through `reader` (a compositor's screenshot, say) instead of from the root,
+    // which a rootless server cannot give.
+    void set_screen_reader(std::function<Frame()> reader) { screen_reader_ = std::move(reader); }
+    // Reads the window's own pixels, as it has drawn them.
+    Frame read_window(Window window);
     // Gives the next start() a root of this size instead of 1400x1050 (several monitors side by
     // side); frames are still read from (0, 0) at 1400x1050 unless an area is given.
     void set_root_size(int width, int height);
@@ -84,4 +92,5 @@ private:
     std::string name_;
     std::string failure_;
     std::string root_size_ = "1400x1050x24";
+    std::function<Frame()> screen_reader_;
 };
