@@ -53,6 +53,10 @@ struct X11State {
     // Another client (a compositing manager, a Wayland compositor's X window manager) redirects
     // the root's children: the capture uses its redirection (x11_capture.cpp).
     bool beside_compositing_manager = false;
+
+    // A view started by the command line rather than by a click (x11_start.cpp): the pick's
+    // window search starts at this window, once.
+    Window pick_from = 0;
 };
 
 extern X11State x11;
@@ -261,6 +265,21 @@ Box x11_monitor_box();
 // Follows a RandR change notification (the overlay moves with its monitor, or the view ends);
 // false for any other event.
 bool x11_monitor_event(XEvent& event);
+
+// The view started by the command line (x11_start.cpp). x11_check_start runs once the display is
+// open: it says in one line why a named window cannot be viewed and returns the exit code, or 0.
+struct StartOptions;
+void x11_set_start(const StartOptions& options);
+int x11_check_start();
+// Whether the view waits for a start of the command line's rather than for a click.
+bool x11_start_scripted();
+// Called by the loop on every pass while that start is due: starts the view once its window is
+// there, or ends the wait; returns how long the loop may wait until it looks again (-1: no more).
+std::int64_t x11_start_look(std::int64_t now_ms);
+// Takes the events that may bring the awaited window (or the key that ends the wait).
+void x11_start_note(const XEvent& event);
+// Whether the wait ended without a window (its time was up).
+bool x11_start_timed_out();
 
 // Reads the monitors again as a change would, for servers that report no change of a monitor
 // alone (xrandr --delmonitor sends no event on Xvfb); the loop calls it every

@@ -22,6 +22,7 @@ constexpr std::int64_t GRAB_RETRY_MS = 20;
 
 TimerQueue timers;
 std::int64_t next_monitor_look_ms = 0;
+std::int64_t start_look_in_ms = -1;  // when a start of the command line looks again
 
 // A quit posted from any thread: its code, and a pipe that wakes the loop from its wait.
 std::atomic<bool> quit_posted{false};
@@ -69,6 +70,9 @@ int wait_ms() {
     }
     const std::int64_t to_look = std::max<std::int64_t>(next_monitor_look_ms - now, 0);
     wait = wait < 0 ? to_look : std::min(wait, to_look);
+    if (start_look_in_ms >= 0) {
+        wait = std::min(wait, start_look_in_ms);
+    }
     return static_cast<int>(std::min<std::int64_t>(wait, 1000000));
 }
 
@@ -135,6 +139,7 @@ void x11_handle_event(XEvent& event) {
         x11_monitor_event(event);
         x11_stacking_note(event);
         x11_capture_note(event);
+        x11_start_note(event);
         break;
     }
 }
@@ -160,6 +165,9 @@ std::int32_t platform_run_message_loop() {
             x11_try_grab();
         }
         look_at_monitors();
+        if (x11_start_scripted()) {
+            start_look_in_ms = x11_start_look(now_ms());
+        }
         if (run_due_timer()) {
             continue;
         }

@@ -9,11 +9,15 @@
 #include <X11/extensions/Xrender.h>
 #include <X11/extensions/shape.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/x11/x11_internal.h"
+#include "platform/x11/x11_options.h"
 #include "shell/command_line.h"
 #include "shell/entry.h"
 
@@ -24,11 +28,20 @@ namespace {
 // The show state handed to the entry; the X11 overlay has only one way of being shown.
 constexpr std::int32_t SHOW_NORMAL = 1;
 constexpr int EXIT_MONITOR_LOST = 1;
+// The exit code of a --wait whose time ran out before its window came.
+constexpr int EXIT_WAIT_TIMED_OUT = 1;
 
 constexpr const char USAGE[] =
     "Usage: zrv5 [--help | --version]\n"
+    "       zrv5 [--window ID | --active | --wait TEXT [--timeout SECONDS]] [--settings FILE]\n"
     "Shows one window magnified to fill the screen. Start zrv5, then click the window to magnify;\n"
     "the view ends when that window closes, on Super+Escape, or when zrv5-exit runs.\n"
+    "  --window ID      view the window with this id (decimal, or 0x hex as xwininfo prints it)\n"
+    "  --active         view the window that has the keyboard focus\n"
+    "  --wait TEXT      wait until a window whose class or title holds TEXT is shown, then view\n"
+    "                   it; zrv5-exit and Super+Escape end the wait\n"
+    "  --timeout SECONDS  give up the wait after this long (exit code 1)\n"
+    "  --settings FILE  read the settings from FILE\n"
     "Settings: zrv5.ini beside the program, else ${XDG_CONFIG_HOME:-$HOME/.config}/zrv5/zrv5.ini.\n"
     "More in zrv5(1).\n";
 
@@ -145,14 +158,29 @@ bool open_display() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int answer = run_command_line(argc, argv, "zrv5", USAGE);
+    StartOptions options;
+    const int answer = parse_start_options(argc, argv, USAGE, &options);
     if (answer != COMMAND_LINE_RUN) {
         return answer;
     }
+    struct stat settings {};
+    if (!options.settings_file.empty() && stat(options.settings_file.c_str(), &settings) != 0 &&
+        errno == ENOENT) {
+        std::fprintf(stderr, "zrv5: the settings file %s does not exist\n",
+                     options.settings_file.c_str());
+        return EXIT_USAGE;
+    }
+    x11_set_start(options);
     // The cursor grab runs on threads of its own, which share a connection of their own.
     XInitThreads();
     if (!open_display()) {
         return X11_EXIT_NO_DISPLAY;
+    }
+    // A named window that cannot be viewed ends the program before anything is made or written.
+    const int refused = x11_check_start();
+    if (refused != 0) {
+        XCloseDisplay(x11.display);
+        return refused;
     }
     if (!x11_start_capture()) {
         std::fprintf(stderr, "zrv5: cannot redirect the screen's windows for the capture\n");
@@ -163,6 +191,9 @@ int main(int argc, char** argv) {
     XCloseDisplay(x11.display);
     if (x11_unexpected_errors() > 0) {
         std::fprintf(stderr, "zrv5: %u unexpected X errors in all\n", x11_unexpected_errors());
+    }
+    if (x11_start_timed_out()) {
+        return EXIT_WAIT_TIMED_OUT;
     }
     return x11_monitor_lost() ? EXIT_MONITOR_LOST : code;
 }

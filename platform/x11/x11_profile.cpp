@@ -24,6 +24,7 @@
 #include "platform/ini/user_profile.h"
 #include "platform/platform.h"
 #include "platform/x11/x11_profile_link.h"
+#include "platform/x11/x11_settings_file.h"
 #include "vocabulary/profile_names.h"
 
 namespace {
@@ -173,6 +174,9 @@ extern "C" __attribute__((visibility("default"))) void zrv5_request_exit(void) {
 
 namespace {
 
+// The settings file the command line named; empty: the usual places.
+std::string named_settings_file;
+
 // Returns the settings file to read for the one beside the program, `beside`: that one while it
 // exists (or cannot be looked at), else the per-user one, since an installed program's folder
 // (/usr/bin) is not the user's to write.
@@ -185,6 +189,8 @@ std::string settings_file_to_read(const std::string& beside) {
 
 }  // namespace
 
+void x11_use_settings_file(const std::string& path) { named_settings_file = path; }
+
 std::string platform_executable_path() {
     char path[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
@@ -196,7 +202,8 @@ std::string platform_executable_path() {
 
 std::string platform_read_setting(const std::string& path, const char* section, const char* key,
                                   const char* default_text) {
-    const std::string file = settings_file_to_read(path);
+    const std::string file =
+        named_settings_file.empty() ? settings_file_to_read(path) : named_settings_file;
     int error = 0;
     std::string text = ini_read_file(file, section, key, default_text, &error);
     // The four keys are read in a row: one line for the file, not one per key.

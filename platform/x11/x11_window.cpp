@@ -184,7 +184,8 @@ void platform_show_window(WindowHandle window, std::int32_t) {
 }
 
 void platform_set_capture(WindowHandle window) {
-    if (!is_overlay(window)) {
+    // A view that the command line starts takes no click: the pointer stays the user's.
+    if (!is_overlay(window) || x11_start_scripted()) {
         return;
     }
     x11.capture_wanted = true;
@@ -231,7 +232,13 @@ WindowHandle platform_window_from_point(Point point) {
     // shape (the overlay, the capture's background window) are looked through, by this search as
     // by the server's own, which found the root's child when the pointer was asked for.
     Window window = x11.root;
-    if (pointer_seen.known && pointer_seen.at == point) {
+    if (x11.pick_from != 0) {
+        // The command line named the window: the search starts there, as a click on it would
+        // find it or a window inside it.
+        window = x11.pick_from;
+        x11.pick_from = 0;
+        pointer_seen.known = false;
+    } else if (pointer_seen.known && pointer_seen.at == point) {
         pointer_seen.known = false;
         if (pointer_seen.child == 0) {
             return WindowHandle{window};

@@ -77,6 +77,12 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutputAndDoNothingElse) {
             ASSERT_FALSE(outcome.out.empty()) << program.name << " " << help;
             EXPECT_EQ(outcome.out[0],
                       std::string("Usage: ") + program.name + " [--help | --version]");
+            if (std::string(program.name) == "zrv5") {
+                ASSERT_GE(outcome.out.size(), 2u);
+                EXPECT_EQ(outcome.out[1],
+                          "       zrv5 [--window ID | --active | --wait TEXT [--timeout SECONDS]] "
+                          "[--settings FILE]");
+            }
             EXPECT_EQ(outcome.err, "") << program.name << " " << help;
             EXPECT_FALSE(config.has_profile_folder()) << program.name << " " << help;
         }

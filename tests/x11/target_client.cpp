@@ -197,6 +197,11 @@ int main(int argc, char** argv) {
         static_cast<unsigned>(target.width), static_cast<unsigned>(target.height), 0, 24,
         InputOutput, DefaultVisual(target.display, screen), CWBackPixel | CWEventMask, &attributes);
     XStoreName(target.display, target.window, name);
+    // The class a program names itself by, as window managers and `zrv5 --wait` read it.
+    char instance[] = "zrv5_test_target";
+    char class_name[] = "Zrv5TestTarget";
+    XClassHint class_hint{instance, class_name};
+    XSetClassHint(target.display, target.window, &class_hint);
     // Asks a window manager to keep the place given, as a program with fixed geometry would.
     XSizeHints hints{};
     hints.flags = USPosition | USSize | PPosition | PSize;

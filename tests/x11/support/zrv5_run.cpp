@@ -60,7 +60,9 @@ bool Zrv5Run::start(const XSession& session) {
         "ZRV5_HOOK_LOG=" + folder_ + "/hook.log",
     };
     environment.insert(environment.end(), setup_.environment.begin(), setup_.environment.end());
-    return process_.start({folder_ + "/zrv5"}, environment, folder_);
+    std::vector<std::string> argv = {folder_ + "/zrv5"};
+    argv.insert(argv.end(), setup_.arguments.begin(), setup_.arguments.end());
+    return process_.start(argv, environment, folder_);
 }
 
 std::string Zrv5Run::profile_text() const { return file_text(profile_path()); }

@@ -16,6 +16,7 @@ struct Zrv5Setup {
     // Which build of it: the logging build (calls recorded, pointer free) or the one users get.
     bool working_companion = false;
     std::vector<std::string> environment;  // more "NAME=value" for the program
+    std::vector<std::string> arguments;    // its command line
 };
 
 class Zrv5Run {
