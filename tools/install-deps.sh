@@ -36,6 +36,8 @@ declare -A groups=(
   [bench]="libbenchmark-dev libpixman-1-dev"
   # the Debian package: dpkg-shlibdeps finds its dependencies, file tells it the programs
   [deb]="dpkg-dev file"
+  # the package's checks in the tests: Debian's lint, and the validators of its desktop files
+  [package-checks]="lintian desktop-file-utils appstream"
   # 32-bit Wine and the 32-bit X libraries it needs for input: only where 32-bit programs run
   [wine32]="wine32:i386 libxi6:i386 libxcursor1:i386 libxrandr2:i386 libxrender1:i386
             libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 libxxf86vm1:i386"
@@ -47,7 +49,7 @@ declare -A groups=(
 declare -A jobs=(
   [run]="configure build demo"
   [windows]="configure windows"
-  [test]="configure build demo unit x11-tests desktops fuzz core32 windows windows-tests"
+  [test]="configure build demo unit x11-tests desktops fuzz core32 windows windows-tests deb package-checks"
   [bench]="configure build demo unit x11-tests bench"
   [deb]="configure build deb"
 )

@@ -54,5 +54,11 @@ for preset in "${presets[@]}"; do
   failed=$((failed + bad))
 done
 
+# The Linux package, as lintian and a desktop see it, with the default presets.
+if [ "$#" -eq 0 ]; then
+  echo "=== package"
+  if tools/check-linux-package.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+fi
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
