@@ -7,9 +7,9 @@
 #   vocabulary/                  the records and names everyone shares; includes nothing else of ours
 #
 # Beside them: each backend (platform/x11/, platform/win32/) implements the seam; its main file
-# answers the command line and starts the shell's entry, and zrv5-exit's main answers the same
-# command line; platform/ini/ is the backends' file reader; each companion implements
-# hook/mouse_hook.h. Tests, benchmarks and tools may include anything.
+# answers the command line and starts the shell's entry (the X11 one through its options and
+# command-line starts), and zrv5-exit's main answers the same command line; platform/ini/ is the
+# backends' file reader; each companion implements hook/mouse_hook.h. Tests, benchmarks and tools may include anything.
 #
 # Usage: tools/check-layers.sh [tree]   (default: the tree this script belongs to)
 set -uo pipefail
@@ -28,7 +28,9 @@ allowed_for() {
     platform/ini/*) echo 'vocabulary/' ;;
     platform/x11/x11_main.cpp | platform/win32/win32_main.cpp)
         echo "$core_below platform/ini/ shell/entry.h shell/command_line.h" ;;
-    platform/x11/x11_exit.cpp | platform/win32/win32_exit.cpp)
+    # zrv5-exit's main, and the X11 program's own options and command-line starts.
+    platform/x11/x11_exit.cpp | platform/win32/win32_exit.cpp | platform/x11/x11_options.cpp | \
+        platform/x11/x11_start.cpp)
         echo "$core_below platform/ini/ shell/command_line.h" ;;
     platform/x11/* | platform/win32/*) echo "$core_below platform/ini/" ;;
     # The X11 companion may also call back the two functions the X11 program exports.
