@@ -9,7 +9,8 @@
 # Beside them: each backend (platform/x11/, platform/win32/) implements the seam; its main file
 # answers the command line and starts the shell's entry (the X11 one through its options and
 # command-line starts), and zrv5-exit's main answers the same command line; platform/ini/ is the
-# backends' file reader; each companion implements hook/mouse_hook.h. Tests, benchmarks and tools may include anything.
+# backends' file reader; each companion implements hook/mouse_hook.h. Tests, benchmarks and tools
+# may include anything.
 #
 # Usage: tools/check-layers.sh [tree]   (default: the tree this script belongs to)
 set -uo pipefail
