@@ -214,6 +214,17 @@ bool platform_wait_thread(ThreadHandle thread, std::uint32_t timeout_ms);
 // Closes the handle, whether the thread has ended or not; a running thread goes on.
 void platform_close_thread(ThreadHandle thread);
 
+// The work of one band of an enlargement: routine(argument, band).
+using BandRoutine = void (*)(void* argument, std::int32_t band);
+
+// Returns how many band workers can run at once: the processor's cores, at most 8 (1 on one core,
+// or where the platform keeps the enlargement on the GUI thread). The first call makes the workers.
+std::int32_t platform_band_workers();
+
+// Runs routine(argument, band) for every band 0 .. count - 1, on the band workers and the calling
+// thread, and returns once every band has ended. The bands must touch disjoint memory.
+void platform_run_bands(BandRoutine routine, void* argument, std::int32_t count);
+
 // --- Shared profile ---------------------------------------------------------------------------
 
 // Writes `value` as the text of `key` in `section` of the per-user shared profile.

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "render/upscale_bands.h"
 #include "vocabulary/modes.h"
 #include "vocabulary/view_state.h"
 
@@ -27,7 +28,8 @@ void enlarge_rows(ViewState& v, std::int32_t first, std::int32_t last) {
     Surface upscaled = v.upscale;
     upscaled.pixels += std::ptrdiff_t{k} * (first / 2) * upscaled.width;
     upscaled.height = k * ((last - first) / 2);
-    v.upscaler(source, upscaled, v.W, last - first, k, v.blend_pair, v.blend_quad);
+    upscale_in_bands(v.upscaler, source, upscaled, v.W, last - first, k, v.blend_pair,
+                     v.blend_quad, band_count((last - first) / 2, v.band_workers));
     platform_note_written(v.upscale.context, k * (first / 2), upscaled.height);
     std::memcpy(block_row(v.capture_enlarged, first), source.pixels,
                 static_cast<std::size_t>(last - first) * static_cast<std::size_t>(source.width) *
@@ -43,7 +45,8 @@ void enlarge_changed_rows(ViewState& v) {
     if (v.capture_enlarged.pixels == nullptr || !whole_rows ||
         v.capture_enlarged.width != v.capture_source.width ||
         v.capture_enlarged.height != v.capture_source.height) {
-        v.upscaler(v.capture_source, v.upscale, v.W, v.H, v.scale, v.blend_pair, v.blend_quad);
+        upscale_in_bands(v.upscaler, v.capture_source, v.upscale, v.W, v.H, v.scale, v.blend_pair,
+                         v.blend_quad, band_count(v.H / 2, v.band_workers));
         platform_note_written(v.upscale.context, 0, v.upscale.height);
         return;
     }

@@ -23,5 +23,7 @@ void place_view(WindowHandle overlay) {
         create_surface(v.capture_enlarged, reference, layout.source_w, layout.source_h);
         v.upscale_made = false;
         platform_release_context(overlay, reference);
+        // The blended frames' band workers are made here, once.
+        v.band_workers = platform_band_workers();
     }
 }

@@ -46,6 +46,7 @@ struct ViewState {
     Surface upscale;
     Surface capture_enlarged;   // the capture the upscale surface holds the enlargement of
     bool upscale_made = false;  // capture_enlarged and upscale hold a capture and its enlargement
+    std::int32_t band_workers = 1;  // how many bands an enlargement may run at once (the pick's)
 
     // The cursor image and its hot spot, read and written only through cursor/handover.h, which
     // guards them against a grab thread that finishes late.

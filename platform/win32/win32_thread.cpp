@@ -45,3 +45,14 @@ bool platform_wait_thread(ThreadHandle thread, std::uint32_t timeout_ms) {
 }
 
 void platform_close_thread(ThreadHandle thread) { CloseHandle(to_handle(thread)); }
+
+// The blended enlargement stays on the GUI thread on Windows: its frame is bound by GDI's copies
+// (the capture and the present, each a full copy of its surface), which the bands do not touch,
+// and no Windows machine was at hand to measure a pool against. Bands run in turn.
+std::int32_t platform_band_workers() { return 1; }
+
+void platform_run_bands(BandRoutine routine, void* argument, std::int32_t count) {
+    for (std::int32_t band = 0; band < count; ++band) {
+        routine(argument, band);
+    }
+}

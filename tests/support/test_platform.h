@@ -141,6 +141,10 @@ public:
     bool fail_copy_cursor = false;
     bool fail_cursor_info = false;
     ThreadMode thread_mode = ThreadMode::Immediate;
+    // The band workers the platform says it has; the bands themselves run in turn, in order, and
+    // each run's band count is kept.
+    std::int32_t band_workers = 1;
+    std::vector<std::int32_t> band_runs;
     // The window under a point is the overlay itself (a click on the overlay).
     bool overlay_is_hit = false;
     // Returned by platform_executable_path.

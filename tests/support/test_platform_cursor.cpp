@@ -307,3 +307,12 @@ void platform_close_thread(ThreadHandle thread) {
     }
     thread->closed = true;
 }
+
+std::int32_t platform_band_workers() { return test_platform.band_workers; }
+
+void platform_run_bands(BandRoutine routine, void* argument, std::int32_t count) {
+    test_platform.band_runs.push_back(count);
+    for (std::int32_t band = 0; band < count; ++band) {
+        routine(argument, band);
+    }
+}

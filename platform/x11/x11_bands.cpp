@@ -1,0 +1,138 @@
+// The band workers of the blended enlargement on Linux: a pool of threads made at the first
+// question, one fewer than the workers, since the calling thread takes bands too. Each run hands
+// out its bands one by one to whoever is free and returns once all have ended. No X here.
+#include <algorithm>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace {
+
+// More workers than this gain nothing: the enlargement is bound by memory long before.
+constexpr std::int32_t MAX_BAND_WORKERS = 8;
+
+// Returns the workers asked for: ZRV5_THREADS (1 to 8) when set, else the processor's cores.
+std::int32_t workers_wanted() {
+    const char* asked = std::getenv("ZRV5_THREADS");
+    if (asked != nullptr && asked[0] != '\0') {
+        const long value = std::strtol(asked, nullptr, 10);
+        if (value >= 1) {
+            return static_cast<std::int32_t>(std::min<long>(value, MAX_BAND_WORKERS));
+        }
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp<std::int32_t>(static_cast<std::int32_t>(cores), 1, MAX_BAND_WORKERS);
+}
+
+class BandPool {
+public:
+    explicit BandPool(std::int32_t workers) : workers_(workers) {
+        for (std::int32_t i = 1; i < workers; ++i) {
+            try {
+                threads_.emplace_back(&BandPool::serve, this);
+            } catch (const std::system_error&) {
+                break;  // fewer threads: the calling thread takes more bands
+            }
+        }
+        workers_ = static_cast<std::int32_t>(threads_.size()) + 1;
+    }
+    std::int32_t workers() const { return workers_; }
+
+    void run(BandRoutine routine, void* argument, std::int32_t count) {
+        std::uint64_t run_number = 0;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            routine_ = routine;
+            argument_ = argument;
+            count_ = count;
+            next_band_ = 0;
+            ended_ = 0;
+            run_number = ++generation_;
+        }
+        wake_.notify_all();
+        take_bands(run_number, routine, argument);
+        std::unique_lock<std::mutex> hold(lock_);
+        all_ended_.wait(hold, [&] { return ended_ == count_; });
+    }
+
+private:
+    // Runs bands of run `run_number` until none is left, counting each one ended. A band is handed
+    // out under the lock and only for the run it belongs to: a worker that comes late from an
+    // earlier run, whose bands have all ended, finds the run number changed and takes nothing.
+    void take_bands(std::uint64_t run_number, BandRoutine routine, void* argument) {
+        for (;;) {
+            std::int32_t band = 0;
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                if (generation_ != run_number || next_band_ >= count_) {
+                    return;
+                }
+                band = next_band_++;
+            }
+            routine(argument, band);
+            std::lock_guard<std::mutex> hold(lock_);
+            if (++ended_ == count_) {
+                all_ended_.notify_one();
+            }
+        }
+    }
+
+    // A worker: waits for each run and takes bands of it. Workers live as long as the process.
+    void serve() {
+        std::uint64_t seen = 0;
+        for (;;) {
+            BandRoutine routine = nullptr;
+            void* argument = nullptr;
+            {
+                std::unique_lock<std::mutex> hold(lock_);
+                wake_.wait(hold, [&] { return generation_ != seen; });
+                seen = generation_;
+                routine = routine_;
+                argument = argument_;
+            }
+            take_bands(seen, routine, argument);
+        }
+    }
+
+    std::int32_t workers_;
+    std::vector<std::thread> threads_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::condition_variable all_ended_;
+    std::uint64_t generation_ = 0;
+    BandRoutine routine_ = nullptr;
+    void* argument_ = nullptr;
+    std::int32_t count_ = 0;
+    std::int32_t ended_ = 0;
+    std::int32_t next_band_ = 0;
+};
+
+// Never destroyed: its threads wait for work until the process ends, and a destroyed std::thread
+// that still runs would end the process.
+BandPool* pool = nullptr;
+std::once_flag pool_made;
+
+BandPool& band_pool() {
+    std::call_once(pool_made, [] { pool = new BandPool(workers_wanted()); });
+    return *pool;
+}
+
+}  // namespace
+
+std::int32_t platform_band_workers() { return band_pool().workers(); }
+
+void platform_run_bands(BandRoutine routine, void* argument, std::int32_t count) {
+    if (count <= 1) {
+        for (std::int32_t band = 0; band < count; ++band) {
+            routine(argument, band);
+        }
+        return;
+    }
+    band_pool().run(routine, argument, count);
+}
