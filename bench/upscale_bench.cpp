@@ -40,12 +40,15 @@ const Family FAMILIES[] = {{"fast", 0}, {"exact", 1}, {"darker", 2}, {"brighter"
 struct Variant {
     const char* name;
     Upscaler (*for_family)(std::int32_t smoothness);  // null result: not in this build
+    VectorSet needs;                                  // what the processor must offer
 };
 
 Upscaler reference_upscaler(std::int32_t /*smoothness*/) { return upscale_blended; }
 
-const Variant VARIANTS[] = {
-    {"reference", reference_upscaler}, {"inline", inline_upscaler}, {"sse2", sse2_upscaler}};
+const Variant VARIANTS[] = {{"reference", reference_upscaler, VectorSet::NONE},
+                            {"inline", inline_upscaler, VectorSet::NONE},
+                            {"sse2", sse2_upscaler, VectorSet::SSE2},
+                            {"avx2", avx2_upscaler, VectorSet::AVX2}};
 
 struct PixmanFilter {
     const char* name;
@@ -178,7 +181,7 @@ void register_benchmarks() {
             for (const Family& family : FAMILIES) {
                 for (const Variant& variant : VARIANTS) {
                     const Upscaler upscale = variant.for_family(family.smoothness);
-                    if (upscale == nullptr) {
+                    if (upscale == nullptr || cpu_vector_set() < variant.needs) {
                         continue;
                     }
                     benchmark::RegisterBenchmark(upscale_name(size, scale, family, variant).c_str(),
@@ -219,8 +222,8 @@ public:
     // with each variant's milliseconds and ratio to the floor of that size and scale; cases left
     // out by a filter or absent from the build show as a dash.
     void print_table() const {
-        std::printf("\n%-10s %-5s %-15s %17s %17s %17s\n", "capture", "scale", "family",
-                    "reference ms (x)", "inline ms (x)", "sse2 ms (x)");
+        std::printf("\n%-10s %-5s %-15s %17s %17s %17s %17s\n", "capture", "scale", "family",
+                    "reference ms (x)", "inline ms (x)", "sse2 ms (x)", "avx2 ms (x)");
         for (const CaptureSize size : CAPTURE_SIZES) {
             for (const std::int32_t scale : SCALES) {
                 const double floor_ms = lookup(floor_name(size, scale));

@@ -1,7 +1,8 @@
 // The rules every blended upscaler and kernel family shares, written once: the masks of the
 // averaging kernels and the guards an upscaler checks before it touches a pixel. The reference
 // (render/kernels.cpp, render/upscale.cpp) and the inlined families (render/upscale_families.h)
-// use them as they are; the SSE2 file spreads the same masks over its vectors.
+// use them as they are; the vector upscalers (render/upscale_simd.h) spread the same masks over
+// their lanes.
 // Portable core: no OS header.
 #pragma once
 

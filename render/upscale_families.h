@@ -1,11 +1,12 @@
 // The four kernel families written for inlining, and the plain block loop the fast upscalers share
-// (the whole enlargement of the inlined variant, the row tails of the SSE2 variant). The results,
+// (the whole enlargement of the inlined variant, the row tails of the vector variants). The results,
 // tie rules and argument order are those of render/kernels.cpp and render/upscale.cpp, which stay
 // the definition; tests/render/upscale_fast_test.cpp holds every variant to them bit for bit.
 // Portable core: no OS header.
 //
 // Everything here sits in an unnamed namespace on purpose: each including file gets its own copy,
-// so a copy compiled with -msse2 can never be merged into, and run in place of, a plain one.
+// so a copy compiled with -msse2 or -mavx2 can never be merged into, and run in place of, a plain
+// one.
 #pragma once
 
 #include <cstddef>

@@ -7,12 +7,17 @@
 
 #include "render/upscale.h"
 
-bool cpu_has_sse2() {
+VectorSet cpu_vector_set() {
 #if defined(__i386__) || defined(__x86_64__)
-    return __builtin_cpu_supports("sse2") != 0;
-#else
-    return false;
+    // The compiler's check of AVX2 also asks the system whether it saves the 256-bit registers.
+    if (__builtin_cpu_supports("avx2") != 0) {
+        return VectorSet::AVX2;
+    }
+    if (__builtin_cpu_supports("sse2") != 0) {
+        return VectorSet::SSE2;
+    }
 #endif
+    return VectorSet::NONE;
 }
 
 bool reference_upscaler_forced() {
@@ -20,13 +25,17 @@ bool reference_upscaler_forced() {
     return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
 }
 
-Upscaler choose_upscaler(std::int32_t smoothness, bool reference_forced, bool has_sse2) {
+Upscaler choose_upscaler(std::int32_t smoothness, bool reference_forced, VectorSet vectors) {
     if (reference_forced) {
         return upscale_blended;
     }
-    if (has_sse2) {
-        const Upscaler sse2 = sse2_upscaler(smoothness);
-        if (sse2 != nullptr) {
+    if (vectors >= VectorSet::AVX2) {
+        if (const Upscaler avx2 = avx2_upscaler(smoothness)) {
+            return avx2;
+        }
+    }
+    if (vectors >= VectorSet::SSE2) {
+        if (const Upscaler sse2 = sse2_upscaler(smoothness)) {
             return sse2;
         }
     }
@@ -34,5 +43,5 @@ Upscaler choose_upscaler(std::int32_t smoothness, bool reference_forced, bool ha
 }
 
 Upscaler choose_upscaler(std::int32_t smoothness) {
-    return choose_upscaler(smoothness, reference_upscaler_forced(), cpu_has_sse2());
+    return choose_upscaler(smoothness, reference_upscaler_forced(), cpu_vector_set());
 }

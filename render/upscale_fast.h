@@ -14,16 +14,24 @@ Upscaler inline_upscaler(std::int32_t smoothness);
 // (a processor other than x86). Call it only on a processor with SSE2.
 Upscaler sse2_upscaler(std::int32_t smoothness);
 
-// Returns whether the processor running this program has SSE2.
-bool cpu_has_sse2();
+// Returns the AVX2 variant for the family, eight blocks at a time; null when this build has none
+// (a processor other than x86, or Windows). Call it only on a processor with AVX2.
+Upscaler avx2_upscaler(std::int32_t smoothness);
+
+// The widest vector instructions the upscalers may use, narrowest first.
+enum class VectorSet { NONE, SSE2, AVX2 };
+
+// Returns the widest vector set the processor running this program offers (and its system keeps
+// the registers of).
+VectorSet cpu_vector_set();
 
 // Returns whether the ZRV5_REFERENCE environment variable asks for the reference upscaler: set,
 // not empty and not "0".
 bool reference_upscaler_forced();
 
-// The choice itself, for given facts: the reference when forced, else the SSE2 variant when the
-// processor has SSE2 and the build has it, else the inlined variant.
-Upscaler choose_upscaler(std::int32_t smoothness, bool reference_forced, bool has_sse2);
+// The choice itself, for given facts: the reference when forced, else the widest vector variant
+// that both the processor (`vectors`) and the build have, else the inlined variant.
+Upscaler choose_upscaler(std::int32_t smoothness, bool reference_forced, VectorSet vectors);
 
 // The choice made once at start-up, next to choose_kernels, from the environment and the
 // processor.

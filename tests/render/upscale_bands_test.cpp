@@ -70,8 +70,13 @@ TEST(UpscaleBands, EveryBandCountGivesTheSingleUpscalersResult) {
                     upscale_blended(source.surface, expected.surface, W, H, k, slots.blend_pair,
                                     slots.blend_quad);
                     std::vector<Upscaler> upscalers = {upscale_blended, inline_upscaler(smoothness)};
-                    if (sse2_upscaler(smoothness) != nullptr && cpu_has_sse2()) {
+                    if (sse2_upscaler(smoothness) != nullptr &&
+                        cpu_vector_set() >= VectorSet::SSE2) {
                         upscalers.push_back(sse2_upscaler(smoothness));
+                    }
+                    if (avx2_upscaler(smoothness) != nullptr &&
+                        cpu_vector_set() >= VectorSet::AVX2) {
+                        upscalers.push_back(avx2_upscaler(smoothness));
                     }
                     for (std::size_t u = 0; u < upscalers.size(); ++u) {
                         for (std::int32_t bands = 1; bands <= 8; ++bands) {

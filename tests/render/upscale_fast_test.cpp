@@ -31,8 +31,12 @@ struct Variant {
 std::vector<Variant> fast_variants(std::int32_t smoothness) {
     std::vector<Variant> variants{{"inline", inline_upscaler(smoothness)}};
     const Upscaler sse2 = sse2_upscaler(smoothness);
-    if (sse2 != nullptr && cpu_has_sse2()) {
+    if (sse2 != nullptr && cpu_vector_set() >= VectorSet::SSE2) {
         variants.push_back({"sse2", sse2});
+    }
+    const Upscaler avx2 = avx2_upscaler(smoothness);
+    if (avx2 != nullptr && cpu_vector_set() >= VectorSet::AVX2) {
+        variants.push_back({"avx2", avx2});
     }
     return variants;
 }
@@ -290,22 +294,32 @@ TEST(UpscaleFast, OtherSmoothnessValuesGiveTheFastAverage) {
     for (const std::int32_t smoothness : {-1, 4, 100}) {
         EXPECT_EQ(inline_upscaler(smoothness), inline_upscaler(0));
         EXPECT_EQ(sse2_upscaler(smoothness), sse2_upscaler(0));
+        EXPECT_EQ(avx2_upscaler(smoothness), avx2_upscaler(0));
     }
 }
 
 TEST(UpscaleChoice, ReferenceWhenForcedElseTheFastestTheProcessorRuns) {
     for (const std::int32_t smoothness : FAMILIES) {
-        EXPECT_EQ(choose_upscaler(smoothness, true, true), upscale_blended);
-        EXPECT_EQ(choose_upscaler(smoothness, true, false), upscale_blended);
-        EXPECT_EQ(choose_upscaler(smoothness, false, false), inline_upscaler(smoothness));
+        for (const VectorSet vectors : {VectorSet::NONE, VectorSet::SSE2, VectorSet::AVX2}) {
+            EXPECT_EQ(choose_upscaler(smoothness, true, vectors), upscale_blended);
+        }
+        const Upscaler inlined = inline_upscaler(smoothness);
         const Upscaler sse2 = sse2_upscaler(smoothness);
-        EXPECT_EQ(choose_upscaler(smoothness, false, true),
-                  sse2 != nullptr ? sse2 : inline_upscaler(smoothness));
+        const Upscaler avx2 = avx2_upscaler(smoothness);
+        const Upscaler best_sse2 = sse2 != nullptr ? sse2 : inlined;
+        EXPECT_EQ(choose_upscaler(smoothness, false, VectorSet::NONE), inlined);
+        EXPECT_EQ(choose_upscaler(smoothness, false, VectorSet::SSE2), best_sse2);
+        EXPECT_EQ(choose_upscaler(smoothness, false, VectorSet::AVX2),
+                  avx2 != nullptr ? avx2 : best_sse2);
     }
 #if defined(__x86_64__)
     // Every x86-64 processor has SSE2.
-    EXPECT_TRUE(cpu_has_sse2());
-    EXPECT_EQ(choose_upscaler(1, false, cpu_has_sse2()), sse2_upscaler(1));
+    EXPECT_GE(cpu_vector_set(), VectorSet::SSE2);
+#endif
+#if defined(__x86_64__) && !defined(_WIN32)
+    EXPECT_NE(avx2_upscaler(1), nullptr);
+#else
+    EXPECT_EQ(avx2_upscaler(1), nullptr);
 #endif
 }
 
@@ -350,7 +364,7 @@ TEST(UpscaleChoice, KillSwitchForcesTheReference) {
     }
     const ReferenceSwitch absent(nullptr);
     EXPECT_FALSE(reference_upscaler_forced());
-    EXPECT_EQ(choose_upscaler(2), choose_upscaler(2, false, cpu_has_sse2()));
+    EXPECT_EQ(choose_upscaler(2), choose_upscaler(2, false, cpu_vector_set()));
 }
 
 }  // namespace
