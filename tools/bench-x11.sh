@@ -9,7 +9,12 @@
 # and 95th percentile over 100 changes; beside the still case, the share of a client that only
 # makes the round trips a still view needs (zrv5_x11_floor). Last, 10 000 ticks with a new pointer
 # copy every tick (cursor mode 1) and a changing picture, for the growth of resident memory after
-# the first 1000.
+# the first 1000. Then, on a second Xvfb of 3840x2160x24, five cases of a picture changing every
+# 5 ms: whole factors 1280x720 x3 and 1920x1080 x2, blended 2560x1440 x3/2 and 1536x864 x5/2, and
+# 1600x1000 fitted to the screen. Every case gives zrv5's share of one core and the X server's
+# beside it (the server composes and reads back the capture, scales whole factors and copies the
+# presents; its figure also holds the drawing of the changing target), from 1 s after the pick to
+# the figures, or over exactly 10 s in the cases marked cpu.
 #   bash tools/bench-x11.sh        (builds what it needs in build/linux, or $ZRV5_BUILD_DIR, first)
 # ZRV5_TIMING_PROGRAM=<path> times another timing build instead (say, one of an older commit), with
 # this tree's target window. ZRV5_BENCH_ONLY=<text> runs only the cases whose label holds that text.
@@ -37,9 +42,24 @@ probe() {
   "$build/bench/zrv5_x11_probe" --window "$target_window" --block 300 300 --screen 676 661 "$@"
 }
 
-# zrv5's processor time so far, in clock ticks (user and system, fields 14 and 15).
+# A process's processor time so far, in clock ticks (user and system, fields 14 and 15).
 cpu_ticks() {
   awk '{ print $14 + $15 }' "/proc/$1/stat"
+}
+
+# Prints zrv5's and the X server's processor time in clock ticks and the time in nanoseconds.
+cpu_sample() {
+  echo "$(cpu_ticks "$1") $(cpu_ticks "$xvfb_pid") $(date +%s%N)"
+}
+
+# Prints the shares of one core of zrv5 and the server between two samples of cpu_sample.
+cpu_shares() {
+  awk -v hz="$(getconf CLK_TCK)" -v a="$1" -v b="$2" 'BEGIN {
+    split(a, x, " "); split(b, y, " ")
+    seconds = (y[3] - x[3]) / 1e9
+    printf "zrv5 %.1f%%, X server %.1f%% of one core over %.1f s", \
+      100 * (y[1] - x[1]) / hz / seconds, 100 * (y[2] - x[2]) / hz / seconds, seconds
+  }'
 }
 
 # Runs one case: a target of $2 x $3 at ($4, $5) and zrv5 with the settings $6; the target's
@@ -79,19 +99,20 @@ run_case() {
     blinking=$!
     pids+=("$blinking")
   fi
-  local share=""
+  sleep 1
+  local before share
+  before=$(cpu_sample "$program")
   if [ "$extra" = cpu ]; then
-    sleep 1
-    local before
-    before=$(cpu_ticks "$program")
     sleep 10
-    share=$(awk -v a="$before" -v b="$(cpu_ticks "$program")" -v hz="$(getconf CLK_TCK)" \
-      'BEGIN { printf "%.2f%% of one core over 10 s", 100 * (b - a) / hz / 10 }')
+    share=$(cpu_shares "$before" "$(cpu_sample "$program")")
   fi
   wait_for_line "$folder/timing" 300 '^tick timing' || fail "no figures"
+  if [ "$extra" != cpu ]; then
+    share=$(cpu_shares "$before" "$(cpu_sample "$program")")
+  fi
   result=$(grep '^tick timing' "$folder/timing")
   echo "$label: $result"
-  if [ -n "$share" ]; then echo "  cpu: $share"; fi
+  echo "  cpu: $share"
   if [ -n "$blinking" ]; then kill "$blinking" 2>/dev/null || true; fi
   if [ "$extra" = cpu ] && [ "$caret" = 1 ]; then
     echo "  $(probe --latency 100)"
@@ -134,3 +155,15 @@ run_case "typical 640x480 x2 (time 16), new picture every 5 ms" 640 480 200 150 
 run_case "soak: typical, cursor mode 1, new picture every 5 ms (time 10)" 640 480 200 150 \
   'time=10\nmouse_trs=1\n' 5 10000
 sed -n 's/.*resident \([0-9]*\) KiB after 1000 ticks, \([0-9]*\) KiB after \([0-9]*\).*/  growth from tick 1000 to \3: \1 -> \2 KiB/p' <<<"$result"
+
+# 4K: a second server whose screen is 3840x2160; the targets at (100, 100).
+start_xvfb 3840x2160x24
+run_case "4K: whole 1280x720 x3 (time 10), new picture every 5 ms" 1280 720 100 100 'time=10\n' 5
+run_case "4K: whole 1920x1080 x2 (time 16), new picture every 5 ms" 1920 1080 100 100 \
+  'time=16\n' 5 625 cpu
+run_case "4K: blended 2560x1440 x3/2 (time 8, period 16), new picture every 5 ms" 2560 1440 100 100 \
+  'time=8\nstretch=1\nsmoothness=1\n' 5 625 cpu
+run_case "4K: blended 1536x864 x5/2 (time 8, period 16), new picture every 5 ms" 1536 864 100 100 \
+  'time=8\nstretch=1\nsmoothness=1\n' 5
+run_case "4K: aspect fit 1600x1000 (time 16), new picture every 5 ms" 1600 1000 100 100 \
+  'time=16\nstretch=2\n' 5 625 cpu

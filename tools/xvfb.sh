@@ -25,12 +25,16 @@ wait_for_line() {
   done
 }
 
-# Starts Xvfb with a 1400x1050x24 screen and points DISPLAY at it.
+# Starts Xvfb with a screen of $1 (1400x1050x24 when not given), points DISPLAY at it and keeps the
+# server's process id in $xvfb_pid. A second call starts a second server beside the first.
 start_xvfb() {
-  Xvfb -displayfd 1 -screen 0 1400x1050x24 -nolisten tcp -noreset >"$work/display" 2>/dev/null &
-  pids+=($!)
-  wait_for_line "$work/display" 15 '^[0-9]' || fail "Xvfb did not start"
-  export DISPLAY=":$(head -1 "$work/display")"
+  local screen=${1:-1400x1050x24}
+  local answer="$work/display-$screen"
+  Xvfb -displayfd 1 -screen 0 "$screen" -nolisten tcp -noreset >"$answer" 2>/dev/null &
+  xvfb_pid=$!
+  pids+=("$xvfb_pid")
+  wait_for_line "$answer" 15 '^[0-9]' || fail "Xvfb did not start"
+  export DISPLAY=":$(head -1 "$answer")"
 }
 
 # Waits up to 15 seconds for zrv5's overlay to exist, then a moment for it to take the pointer.

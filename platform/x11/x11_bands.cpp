@@ -44,7 +44,9 @@ public:
     }
     std::int32_t workers() const { return workers_; }
 
+    // One run at a time: a second caller waits for the first run to end.
     void run(BandRoutine routine, void* argument, std::int32_t count) {
+        std::lock_guard<std::mutex> one_run(run_lock_);
         std::uint64_t run_number = 0;
         {
             std::lock_guard<std::mutex> hold(lock_);
@@ -102,6 +104,7 @@ private:
 
     std::int32_t workers_;
     std::vector<std::thread> threads_;
+    std::mutex run_lock_;
     std::mutex lock_;
     std::condition_variable wake_;
     std::condition_variable all_ended_;

@@ -37,11 +37,20 @@ struct RowChanges {
         }
     }
     void mark(std::int32_t y) {
-        std::uint8_t& row = rows[static_cast<std::size_t>(y)];
-        if (row == SAME) {
-            row = CHANGED;
+        if (mark_row(y)) {
             any = true;
         }
+    }
+    // Marks row y alone and returns whether it was the same before, leaving `any` to the caller:
+    // bands of one stretch mark their own rows at once. A held row stays held, to be compared at
+    // the present.
+    bool mark_row(std::int32_t y) {
+        std::uint8_t& row = rows[static_cast<std::size_t>(y)];
+        if (row != SAME) {
+            return false;
+        }
+        row = CHANGED;
+        return true;
     }
     // Holds row y of the image, unless it has changed already.
     void hold(const PixelView& image, std::int32_t y);
@@ -67,10 +76,12 @@ struct PixelView {
 };
 
 // What a stretch keeps from call to call, so that a stretch of the same size allocates nothing:
-// the source column of each destination column, and a row being made.
+// the source column of each destination column, and for each band a row being made and whether
+// it changed a row of the overlay.
 struct StretchScratch {
     std::vector<std::int32_t> columns;
-    std::vector<Pixel> row;
+    std::vector<std::vector<Pixel>> band_rows;
+    std::vector<std::uint8_t> changed;
 };
 
 // Which destination rows a stretch makes again when the destination holds the same stretch of an
@@ -83,6 +94,7 @@ struct RowFilter {
 // Copies `from` of the source into `to` of the destination, repeating pixels where `to` is larger
 // and keeping only the source's own bits of each; destination pixels outside the destination and
 // those whose source lies outside the source are left alone. With a filter, only the rows it
-// names are made.
+// names are made. The rows are made in `bands` bands at once (at most one per row), or with 0 in
+// as many as the band workers allow for a stretch of this height.
 void stretch(const PixelView& destination, Rect to, const PixelView& source, Rect from,
-             StretchScratch& scratch, const RowFilter* only = nullptr);
+             StretchScratch& scratch, const RowFilter* only = nullptr, std::int32_t bands = 0);

@@ -250,4 +250,69 @@ TEST(Stretch, FilteredRowsAndHeldRowsGiveTheWholeStretch) {
     }
 }
 
+// A stretch in any number of bands, run at once on the band workers, makes the same pixels, notes
+// the same rows written and the same rows changed (held rows kept held), and says whether any
+// changed, as the stretch in one band.
+TEST(Stretch, EveryBandCountMakesTheSameStretch) {
+    SeededRandom rng(0x5734);
+    SCOPED_TRACE(rng.trace());
+    for (int round = 0; round < 120; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        Image source(rng.between(1, 120), rng.between(1, 90), rng.between(0, 1) == 1);
+        const Pixel ours = rng.between(0, 1) == 0 ? 0xFFFFFFFFu : 0x00FFFFFFu;
+        for (Pixel& p : source.pixels) {
+            p = rng.between(0, 3) == 0 ? 0u : rng.word();
+        }
+        const Image start = [&] {
+            Image image(rng.between(1, 260), rng.between(1, 300), rng.between(0, 1) == 1);
+            for (Pixel& p : image.pixels) {
+                p = rng.between(0, 1) == 0 ? 0u : rng.word();
+            }
+            return image;
+        }();
+        const Rect from{rng.between(-4, 4), rng.between(-4, 4), source.width, source.height};
+        Rect to{0, 0, destination_side(rng, from.width), destination_side(rng, from.height)};
+        to.x = rng.between(-to.width / 2, start.width / 2);
+        to.y = rng.between(-to.height / 2, start.height / 2);
+        std::vector<std::uint8_t> held_rows(static_cast<std::size_t>(start.height), 0);
+        for (std::uint8_t& held : held_rows) {
+            held = rng.between(0, 5) == 0 ? 1 : 0;
+        }
+
+        struct Result {
+            std::vector<Pixel> pixels;
+            std::vector<std::uint8_t> written;
+            std::vector<std::uint8_t> changed;
+            bool any;
+        };
+        const auto run = [&](std::int32_t bands) {
+            Image destination = start;
+            RowChanges changes;
+            changes.follow(destination.height);
+            changes.clear();
+            for (std::int32_t y = 0; y < destination.height; ++y) {
+                if (held_rows[static_cast<std::size_t>(y)] != 0) {
+                    changes.hold(destination.view(), y);
+                }
+            }
+            std::vector<std::uint8_t> written(static_cast<std::size_t>(destination.height), 0);
+            PixelView out = destination.view(&changes);
+            out.written = written.data();
+            PixelView in = source.view();
+            in.ours = ours;
+            StretchScratch scratch;
+            stretch(out, to, in, from, scratch, nullptr, bands);
+            return Result{destination.pixels, written, changes.rows, changes.any};
+        };
+        const Result one = run(1);
+        for (std::int32_t bands = 2; bands <= 8; ++bands) {
+            const Result banded = run(bands);
+            ASSERT_EQ(banded.pixels, one.pixels) << bands << " bands";
+            ASSERT_EQ(banded.written, one.written) << bands << " bands";
+            ASSERT_EQ(banded.changed, one.changed) << bands << " bands";
+            ASSERT_EQ(banded.any, one.any) << bands << " bands";
+        }
+    }
+}
+
 }  // namespace
