@@ -316,7 +316,7 @@ TEST(UpscaleChoice, ReferenceWhenForcedElseTheFastestTheProcessorRuns) {
     // Every x86-64 processor has SSE2.
     EXPECT_GE(cpu_vector_set(), VectorSet::SSE2);
 #endif
-#if defined(__x86_64__) && !defined(_WIN32)
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(_WIN32)
     EXPECT_NE(avx2_upscaler(1), nullptr);
 #else
     EXPECT_EQ(avx2_upscaler(1), nullptr);
