@@ -247,7 +247,31 @@ void XSession::press_key(const char* keysym_name) {
     XSync(display_, False);
 }
 
+namespace {
+
+XErrorHandler handler_before_find = nullptr;
+
+// A window listed by the tree may be destroyed before its name is asked for (a compositor's own
+// windows come and go): that BadWindow is no error of the test. Any other goes on as before.
+int ignore_vanished_window(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow) {
+        return 0;
+    }
+    return handler_before_find(display, error);
+}
+
+}  // namespace
+
 Window XSession::find_window(const std::string& title) {
+    XSync(display_, False);
+    handler_before_find = XSetErrorHandler(ignore_vanished_window);
+    const Window found = find_window_listed(title);
+    XSync(display_, False);
+    XSetErrorHandler(handler_before_find);
+    return found;
+}
+
+Window XSession::find_window_listed(const std::string& title) {
     Window root = 0;
     Window parent = 0;
     Window* children = nullptr;

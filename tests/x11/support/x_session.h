@@ -88,6 +88,8 @@ public:
 
 private:
     ChildProcess server_;
+    // find_window's search, run while a vanished window's BadWindow is ignored.
+    Window find_window_listed(const std::string& title);
     Display* display_ = nullptr;
     std::string name_;
     std::string failure_;
