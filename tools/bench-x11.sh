@@ -13,8 +13,8 @@
 # 5 ms: whole factors 1280x720 x3 and 1920x1080 x2, blended 2560x1440 x3/2 and 1536x864 x5/2, and
 # 1600x1000 fitted to the screen. Every case gives zrv5's share of one core and the X server's
 # beside it (the server composes and reads back the capture, scales whole factors and copies the
-# presents; its figure also holds the drawing of the changing target), from 1 s after the pick to
-# the figures, or over exactly 10 s in the cases marked cpu.
+# presents; its figure also holds the drawing of the changing target), and the target's own, from
+# 1 s after the pick to the figures, or over exactly 10 s in the cases marked cpu.
 #   bash tools/bench-x11.sh        (builds what it needs in build/linux, or $ZRV5_BUILD_DIR, first)
 # ZRV5_TIMING_PROGRAM=<path> times another timing build instead (say, one of an older commit), with
 # this tree's target window. ZRV5_BENCH_ONLY=<text> runs only the cases whose label holds that text.
@@ -47,18 +47,21 @@ cpu_ticks() {
   awk '{ print $14 + $15 }' "/proc/$1/stat"
 }
 
-# Prints zrv5's and the X server's processor time in clock ticks and the time in nanoseconds.
+# Prints the processor time in clock ticks of zrv5 ($1), the X server and the target ($2), and
+# the time in nanoseconds.
 cpu_sample() {
-  echo "$(cpu_ticks "$1") $(cpu_ticks "$xvfb_pid") $(date +%s%N)"
+  echo "$(cpu_ticks "$1") $(cpu_ticks "$xvfb_pid") $(cpu_ticks "$2") $(date +%s%N)"
 }
 
-# Prints the shares of one core of zrv5 and the server between two samples of cpu_sample.
+# Prints the shares of one core of zrv5, the server and the target between two samples of
+# cpu_sample.
 cpu_shares() {
   awk -v hz="$(getconf CLK_TCK)" -v a="$1" -v b="$2" 'BEGIN {
     split(a, x, " "); split(b, y, " ")
-    seconds = (y[3] - x[3]) / 1e9
-    printf "zrv5 %.1f%%, X server %.1f%% of one core over %.1f s", \
-      100 * (y[1] - x[1]) / hz / seconds, 100 * (y[2] - x[2]) / hz / seconds, seconds
+    seconds = (y[4] - x[4]) / 1e9
+    printf "zrv5 %.1f%%, X server %.1f%%, target %.1f%% of one core over %.1f s", \
+      100 * (y[1] - x[1]) / hz / seconds, 100 * (y[2] - x[2]) / hz / seconds, \
+      100 * (y[3] - x[3]) / hz / seconds, seconds
   }'
 }
 
@@ -101,14 +104,14 @@ run_case() {
   fi
   sleep 1
   local before share
-  before=$(cpu_sample "$program")
+  before=$(cpu_sample "$program" "$target")
   if [ "$extra" = cpu ]; then
     sleep 10
-    share=$(cpu_shares "$before" "$(cpu_sample "$program")")
+    share=$(cpu_shares "$before" "$(cpu_sample "$program" "$target")")
   fi
   wait_for_line "$folder/timing" 300 '^tick timing' || fail "no figures"
   if [ "$extra" != cpu ]; then
-    share=$(cpu_shares "$before" "$(cpu_sample "$program")")
+    share=$(cpu_shares "$before" "$(cpu_sample "$program" "$target")")
   fi
   result=$(grep '^tick timing' "$folder/timing")
   echo "$label: $result"
