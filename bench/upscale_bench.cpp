@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "render/kernels.h"
 #include "render/upscale.h"
+#include "render/upscale_bands.h"
 #include "render/upscale_fast.h"
 
 namespace {
@@ -166,7 +168,54 @@ void run_floor(benchmark::State& state, CaptureSize size, std::int32_t scale) {
     }
 }
 
+// Times one frame of the start-up choice of upscaler in `bands` bands on the band workers, as a
+// blended frame whose whole picture changed is enlarged.
+void run_banded(benchmark::State& state, CaptureSize size, std::int32_t scale,
+                std::int32_t smoothness, std::int32_t bands) {
+    OwnedSurface source(size.width, size.height);
+    OwnedSurface upscaled(scale * size.width / 2, scale * size.height / 2);
+    source.fill_random();
+    const KernelSlots slots = choose_kernels(smoothness);
+    const Upscaler upscale = choose_upscaler(smoothness);
+    for (auto _ : state) {
+        upscale_in_bands(upscale, source.surface, upscaled.surface, size.width, size.height, scale,
+                         slots.blend_pair, slots.blend_quad, bands);
+        benchmark::ClobberMemory();
+    }
+}
+
+// The two 4K blended pictures: 2560x1440 by 3/2 and 1536x864 by 5/2, both 3840x2160.
+struct FourKCase {
+    CaptureSize size;
+    std::int32_t scale;
+};
+const FourKCase FOUR_K_CASES[] = {{{2560, 1440}, 3}, {{1536, 864}, 5}};
+
 void register_benchmarks() {
+    // At 4K: the floor, and the chosen upscaler in one band and in as many as the band workers,
+    // in wall time, since the bands run on other threads.
+    for (const FourKCase& c : FOUR_K_CASES) {
+        benchmark::RegisterBenchmark(("4K/" + floor_name(c.size, c.scale)).c_str(), run_floor,
+                                     c.size, c.scale)
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(MIN_TIME_SECONDS)
+            ->UseRealTime();
+        for (const Family& family : FAMILIES) {
+            for (const std::int32_t bands : {1, static_cast<int>(platform_band_workers())}) {
+                const std::string name = "4K/" + std::string(family.name) + "/" +
+                                         size_text(c.size) + "/scale" + std::to_string(c.scale) +
+                                         "/bands" + std::to_string(bands);
+                benchmark::RegisterBenchmark(name.c_str(), run_banded, c.size, c.scale,
+                                             family.smoothness, bands)
+                    ->Unit(benchmark::kMillisecond)
+                    ->MinTime(MIN_TIME_SECONDS)
+                    ->UseRealTime();
+                if (platform_band_workers() == 1) {
+                    break;
+                }
+            }
+        }
+    }
     for (const CaptureSize size : CAPTURE_SIZES) {
         for (const std::int32_t scale : SCALES) {
             benchmark::RegisterBenchmark(floor_name(size, scale).c_str(), run_floor, size, scale)
