@@ -4,10 +4,9 @@
 
 #include <string>
 
-#include "hook/mouse_hook.h"
 #include "hook/profile_text.h"
 #include "platform/platform.h"
-#include "vocabulary/profile_names.h"
+#include "vocabulary/companion_contract.h"
 
 void publish_view(WindowHandle target, std::int32_t W, std::int32_t H) {
     platform_write_profile(PROFILE_SECTION, KEY_WINDOW, handle_text(target.value).c_str());

@@ -1,6 +1,7 @@
-// The platform seam: everything the core asks of a window system, a graphics system and the OS.
-// Exactly one backend (win32, x11, or the recording test platform) implements it in a build; the
-// core includes only this header, never an OS header.
+// The platform seam, both ways: the two functions the core provides to every backend (its entry and
+// the overlay's window procedure), then everything the core asks of a window system, a graphics
+// system and the OS. Exactly one backend (win32, x11, or the recording test platform) implements
+// the second part in a build; the core includes only this header, never an OS header.
 #pragma once
 
 #include <cstdint>
@@ -32,11 +33,22 @@ inline Point unpack_point(std::intptr_t packed) {
                  static_cast<std::int16_t>((bits >> 16) & 0xFFFFu)};
 }
 
-// The overlay's window procedure, implemented by the core. Backends deliver the creation,
-// destruction, quit, timer and left-button-up messages to it on the GUI thread, and any other
-// message they have; its result is the message's result.
+// === What the core provides ==================================================================
+
+// The program's entry, called by every backend's main or WinMain: starts the system, runs its
+// message loop and returns the exit code: 0 when the window class cannot be registered, else the
+// parameter of the quit message that ends the loop (0 after a view, 1 after a refused pick).
+// `previous` is the previous-instance handle (none on every platform but old Windows); `show_state`
+// is the entry's initial show state.
+std::int32_t zrv5_main(InstanceHandle instance, InstanceHandle previous, std::int32_t show_state);
+
+// The overlay's window procedure. Backends deliver the creation, destruction, quit, timer and
+// left-button-up messages to it on the GUI thread, and any other message they have; its result is
+// the message's result.
 std::intptr_t overlay_window_procedure(WindowHandle window, std::uint32_t message,
                                        std::uintptr_t first, std::intptr_t second);
+
+// === What the platform provides ==============================================================
 
 // --- Start-up ---------------------------------------------------------------------------------
 

@@ -1,10 +1,10 @@
 // The overlay's window procedure: creation takes the capture, a left-button release is the pick,
 // a timer message is a frame, destruction (or a quit sent straight here) ends the view.
 // Portable core: no OS header.
-#include "hook/mouse_hook.h"
 #include "platform/platform.h"
 #include "shell/pick.h"
 #include "shell/tick.h"
+#include "vocabulary/companion_contract.h"
 #include "vocabulary/view_state.h"
 
 namespace {

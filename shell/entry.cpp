@@ -8,7 +8,7 @@
 // request. The view ends when the target is gone or the exit request reads 1: the overlay is
 // destroyed (shell/dispatch.cpp), the companion is told, and the loop ends.
 // Start reading at zrv5_main below, then shell/dispatch.cpp. Portable core: no OS header.
-#include "shell/entry.h"
+#include "platform/platform.h"
 
 #include "cursor/handover.h"
 #include "render/kernels.h"

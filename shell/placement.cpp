@@ -2,7 +2,7 @@
 #include "shell/placement.h"
 
 #include "platform/platform.h"
-#include "render/surface.h"
+#include "render/surface_creation.h"
 #include "view/layout.h"
 #include "vocabulary/view_state.h"
 

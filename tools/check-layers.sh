@@ -3,14 +3,15 @@
 #
 #   shell/                       entry, dispatch, the pick's flow, the tick's flow
 #   view/ render/ cursor/ hook/  each uses the layers below, never one another
-#   platform/platform.h          the seam
+#   platform/platform.h          the seam, both ways: what the core provides and what it asks
 #   vocabulary/                  the records and names everyone shares; includes nothing else of ours
 #
-# Beside them: each backend (platform/x11/, platform/win32/) implements the seam; its main file
-# answers the command line and starts the shell's entry (the X11 one through its options and
-# command-line starts), and zrv5-exit's main answers the same command line; platform/ini/ is the
-# backends' file reader; each companion implements hook/mouse_hook.h. Tests, benchmarks and tools
-# may include anything.
+# Beside them, below nothing of the core: each backend (platform/x11/, platform/win32/) implements
+# the seam and calls the core only through it; platform/command_line.h is the programs' command
+# line; platform/posix/ is the POSIX side of the Linux build (files, profile, threads, timers),
+# which includes no backend; each companion implements vocabulary/companion_contract.h, with
+# companion/published_size.h. No file is an exception. Tests, benchmarks and tools may include
+# anything.
 #
 # Usage: tools/check-layers.sh [tree]   (default: the tree this script belongs to)
 set -uo pipefail
@@ -24,19 +25,15 @@ allowed_for() {
     case "$1" in
     vocabulary/*) echo '' ;;
     platform/platform.h) echo 'vocabulary/' ;;
+    platform/command_line.*) echo '' ;;
     view/* | render/* | cursor/* | hook/*) echo "$core_below" ;;
     shell/*) echo "$core_below view/ render/ cursor/ hook/" ;;
-    platform/ini/*) echo 'vocabulary/' ;;
-    platform/x11/x11_main.cpp | platform/win32/win32_main.cpp)
-        echo "$core_below platform/ini/ shell/entry.h shell/command_line.h" ;;
-    # zrv5-exit's main, and the X11 program's own options and command-line starts.
-    platform/x11/x11_exit.cpp | platform/win32/win32_exit.cpp | platform/x11/x11_options.cpp | \
-        platform/x11/x11_start.cpp)
-        echo "$core_below platform/ini/ shell/command_line.h" ;;
-    platform/x11/* | platform/win32/*) echo "$core_below platform/ini/" ;;
-    # The X11 companion may also call back the two functions the X11 program exports.
-    companion/x11/*) echo 'vocabulary/ hook/mouse_hook.h platform/ini/ platform/x11/x11_profile_link.h' ;;
-    companion/*) echo 'vocabulary/ hook/mouse_hook.h platform/ini/' ;;
+    platform/posix/*) echo "$core_below platform/command_line.h" ;;
+    platform/x11/*) echo "$core_below platform/command_line.h platform/posix/" ;;
+    platform/win32/*) echo "$core_below platform/command_line.h" ;;
+    companion/x11/*) echo 'vocabulary/ companion/published_size.h platform/posix/' ;;
+    companion/win32/*) echo 'vocabulary/ companion/published_size.h' ;;
+    companion/*) echo 'vocabulary/' ;;
     *) echo 'NONE' ;;
     esac
 }

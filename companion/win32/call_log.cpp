@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "hook/mouse_hook.h"
+#include "vocabulary/companion_contract.h"
 
 namespace {
 

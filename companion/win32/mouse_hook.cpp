@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "companion/win32/view_keeper.h"
-#include "hook/mouse_hook.h"
+#include "vocabulary/companion_contract.h"
 
 extern "C" void MySetHook(void) { view_keeper_start(); }
 

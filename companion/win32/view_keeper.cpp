@@ -14,8 +14,8 @@
 #include <atomic>
 #include <string>
 
-#include "vocabulary/profile_names.h"
-#include "vocabulary/published_size.h"
+#include "companion/published_size.h"
+#include "vocabulary/companion_contract.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "hook/mouse_hook.h"
+#include "vocabulary/companion_contract.h"
 
 namespace {
 

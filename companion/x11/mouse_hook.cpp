@@ -2,8 +2,8 @@
 // program at load time. MySetHook starts keeping the pointer on the shown window and the exit
 // hotkey; MyEndHook takes both down (view_keeper.h). The end-to-end tests' build of the library
 // is call_log.cpp instead.
-#include "hook/mouse_hook.h"
 #include "companion/x11/view_keeper.h"
+#include "vocabulary/companion_contract.h"
 
 extern "C" __attribute__((visibility("default"))) void MySetHook(void) { view_keeper_start(); }
 

@@ -28,10 +28,13 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/ini/user_profile.h"
-#include "platform/x11/x11_profile_link.h"
-#include "vocabulary/profile_names.h"
-#include "vocabulary/published_size.h"
+#include "companion/published_size.h"
+#include "platform/posix/posix_user_profile.h"
+#include "vocabulary/companion_contract.h"
+
+// The program's two exports, weak: loaded into a program without them, the library sees them null.
+#pragma weak zrv5_profile_is_current
+#pragma weak zrv5_request_exit
 
 namespace {
 

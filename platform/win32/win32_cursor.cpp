@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
-#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_platform.h"
 
 std::uint32_t platform_window_thread(WindowHandle window) {
     return GetWindowThreadProcessId(to_hwnd(window), nullptr);

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
-#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_platform.h"
 
 namespace {
 

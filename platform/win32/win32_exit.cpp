@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/command_line.h"
-#include "vocabulary/profile_names.h"
+#include "platform/command_line.h"
+#include "vocabulary/companion_contract.h"
 
 namespace {
 

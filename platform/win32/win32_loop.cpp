@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
-#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_platform.h"
 
 std::int32_t platform_run_message_loop() {
     MSG message{};

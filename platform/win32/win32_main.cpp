@@ -2,8 +2,8 @@
 // its exit code.
 #include <windows.h>
 
-#include "platform/win32/win32_handles.h"
-#include "shell/entry.h"
+#include "platform/platform.h"
+#include "platform/win32/win32_platform.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR /*command_line*/, int show_state) {
     // The GUI thread may wait up to 10 s for a cursor grab without pumping messages; after 5 s

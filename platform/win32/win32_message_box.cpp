@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
-#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_platform.h"
 
 void platform_message_box(WindowHandle owner, const char* text, const char* caption) {
     MessageBoxA(to_hwnd(owner), text, caption, MB_OK);

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "platform/platform.h"
-#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_platform.h"
 
 namespace {
 

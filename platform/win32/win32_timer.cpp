@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
-#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_platform.h"
 
 void platform_set_timer(WindowHandle window, std::uint32_t id, std::int32_t period_ms) {
     // The period goes over bit for bit: Windows raises periods below its minimum and lowers those

@@ -23,7 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/x11/x11_internal.h"
+#include "platform/x11/x11_platform.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <mutex>
 
 #include "platform/x11/x11_arrow.h"
-#include "platform/x11/x11_internal.h"
+#include "platform/x11/x11_platform.h"
 
 namespace {
 

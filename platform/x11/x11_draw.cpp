@@ -1,15 +1,15 @@
 // Drawing contexts on X11. The overlay's context is a client-side image of the whole overlay,
 // presented when the context is given back (x11_present.cpp); the screen's context is read through
 // the capture (what lies beneath the overlay); a memory context is a bottom-up bitmap of our own.
-// Copies between them go through the stretch rasteriser (x11_stretch.cpp).
+// Copies between them go through the stretch rasteriser (x11_client_stretch.cpp).
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <vector>
 
-#include "platform/x11/x11_internal.h"
-#include "platform/x11/x11_stretch.h"
-#include "platform/x11/x11_timing.h"
+#include "platform/x11/x11_client_stretch.h"
+#include "platform/x11/x11_platform.h"
+#include "platform/x11/x11_tick_timing.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ struct OverlayImage {
     Rect image_from;
     std::vector<std::uint8_t> stale;  // rows drawn over since the image was made
     std::vector<Rect> black;          // rectangles filled black with nothing drawn over since
-    bool server_drew = false;         // the last frame was drawn by the server (x11_scale.cpp)
+    bool server_drew = false;         // the last frame was drawn by the server (x11_server_scale.cpp)
 } overlay_image;
 
 // Forgets what the overlay's image holds, for an image of `height` rows.

@@ -10,7 +10,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include "platform/x11/x11_internal.h"
+#include "platform/x11/x11_platform.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "platform/x11/x11_internal.h"
+#include "platform/x11/x11_platform.h"
 
 namespace {
 

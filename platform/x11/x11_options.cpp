@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/command_line.h"
+#include "platform/command_line.h"
 
 namespace {
 

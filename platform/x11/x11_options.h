@@ -16,7 +16,7 @@ struct StartOptions {
     std::string settings_file;   // --settings FILE; empty: the usual places
 };
 
-// Reads the command line into `options`. Returns COMMAND_LINE_RUN (shell/command_line.h) when the
+// Reads the command line into `options`. Returns COMMAND_LINE_RUN (platform/command_line.h) when the
 // program should go on; 0 after --help or --version, printed on standard output; EXIT_USAGE after
 // one line naming the problem and the usage on standard error.
 int parse_start_options(int argc, const char* const* argv, const char* usage,

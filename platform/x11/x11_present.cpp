@@ -7,8 +7,8 @@
 // only once every one has come, which by the next tick they have.
 #include <algorithm>
 
-#include "platform/x11/x11_internal.h"
-#include "platform/x11/x11_timing.h"
+#include "platform/x11/x11_platform.h"
+#include "platform/x11/x11_tick_timing.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include <cstring>
 #include <string>
 
-#include "platform/x11/x11_internal.h"
+#include "platform/command_line.h"
+#include "platform/posix/posix_settings_file.h"
 #include "platform/x11/x11_options.h"
-#include "platform/x11/x11_settings_file.h"
-#include "shell/command_line.h"
-#include "vocabulary/profile_names.h"
+#include "platform/x11/x11_platform.h"
+#include "vocabulary/companion_contract.h"
 
 namespace {
 
@@ -160,7 +160,7 @@ void pick(Window window) {
 void x11_set_start(const StartOptions& options) {
     start = Start{};
     start.options = options;
-    x11_use_settings_file(options.settings_file);
+    posix_use_settings_file(options.settings_file);
 }
 
 int x11_check_start() {

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/x11/x11_internal.h"
+#include "platform/x11/x11_platform.h"
 
 namespace {
 
@@ -137,7 +137,7 @@ LayeredAttributesOp platform_resolve_layered_attributes() {
     return reinterpret_cast<LayeredAttributesOp>(&layered_op_token);
 }
 
-// The screen is the view's monitor, in root coordinates (x11_screen.cpp).
+// The screen is the view's monitor, in root coordinates (x11_screen_box.cpp).
 Box platform_screen_box() { return x11_measure_monitor(); }
 
 bool platform_register_class(InstanceHandle) { return true; }

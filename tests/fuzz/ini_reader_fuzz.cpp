@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/ini/ini_text.h"
+#include "platform/posix/ini_text.h"
 
 namespace {
 

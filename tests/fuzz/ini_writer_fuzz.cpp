@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ini/ini_text.h"
+#include "platform/posix/ini_text.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
+#include "companion/published_size.h"
 #include "hook/profile_text.h"
-#include "platform/ini/ini_text.h"
+#include "platform/posix/ini_text.h"
 #include "shell/settings_text.h"
 #include "vocabulary/decimal.h"
-#include "vocabulary/published_size.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The companion library's two operations as the whole-system tests see them: each call is an
 // entry in the test platform's log, in order with the seam calls around it.
-#include "hook/mouse_hook.h"
+#include "vocabulary/companion_contract.h"
 
 #include "support/test_platform.h"
 

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "shell/entry.h"
 #include "support/guard_words.h"
 
 // Thread identifiers: the GUI thread, the first simulated grab thread (each later one counts up)

@@ -43,9 +43,13 @@ downward=(
     cursor/cursor.cpp:vocabulary/view_state.h
     shell/tick.cpp:render/tick_parts.h
     shell/tick.cpp:cursor/cursor.h
-    platform/x11/x11_main.cpp:shell/entry.h
-    platform/x11/x11_window.cpp:platform/x11/x11_internal.h
-    companion/x11/mouse_hook.cpp:hook/mouse_hook.h
+    platform/x11/x11_main.cpp:platform/platform.h
+    platform/x11/x11_options.cpp:platform/command_line.h
+    platform/x11/x11_profile_user.cpp:platform/posix/posix_user_profile.h
+    companion/x11/view_keeper.cpp:platform/posix/posix_user_profile.h
+    companion/x11/view_keeper.cpp:companion/published_size.h
+    platform/x11/x11_window.cpp:platform/x11/x11_platform.h
+    companion/x11/mouse_hook.cpp:vocabulary/companion_contract.h
 )
 make_tree "${downward[@]}"
 expect pass "every include downward"
@@ -62,8 +66,17 @@ expect fail "sideways between core folders" 'render/tick_parts.cpp:3:'
 make_tree "${downward[@]}" hook/profile_text.cpp:shell/settings_text.h
 expect fail "upward into the shell" 'hook/profile_text.cpp:1:'
 
-make_tree "${downward[@]}" platform/x11/x11_window.cpp:shell/entry.h
-expect fail "a backend file other than main starts the shell" 'x11_window.cpp:2:'
+make_tree "${downward[@]}" platform/x11/x11_main.cpp:shell/dispatch.h
+expect fail "a backend's main calls up into the shell" 'x11_main.cpp:2:'
+
+make_tree "${downward[@]}" companion/x11/view_keeper.cpp:platform/x11/x11_platform.h
+expect fail "a companion includes the backend it is loaded by" 'view_keeper.cpp:3:'
+
+make_tree "${downward[@]}" platform/posix/posix_thread.cpp:platform/x11/x11_platform.h
+expect fail "the POSIX side includes a backend" 'posix_thread.cpp:1:'
+
+make_tree "${downward[@]}" platform/command_line.cpp:shell/entry.h
+expect fail "the command line includes the shell" 'command_line.cpp:1:'
 
 make_tree "${downward[@]}" render/sub/inner.h:vocabulary/pixel.h render/tick_parts.cpp:render/sub/inner.h
 expect fail "a folder inside a core folder is not its own" 'render/tick_parts.cpp:3: includes "render/sub/inner.h"'

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_platform.h"
 
 namespace {
 

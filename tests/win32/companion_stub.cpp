@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "hook/mouse_hook.h"
+#include "vocabulary/companion_contract.h"
 
 CompanionCalls companion_calls;
 

@@ -15,7 +15,7 @@
 #include "render/fractional_frame.h"
 #include "render/frame_geometry.h"
 #include "render/kernels.h"
-#include "render/surface.h"
+#include "render/surface_creation.h"
 #include "render/upscale_fast.h"
 #include "shell/placement.h"
 #include "support/frame_model.h"

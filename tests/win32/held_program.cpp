@@ -4,8 +4,8 @@
 // the process is still there.
 #include <windows.h>
 
-#include "platform/win32/win32_handles.h"
-#include "shell/entry.h"
+#include "platform/platform.h"
+#include "platform/win32/win32_platform.h"
 
 namespace {
 

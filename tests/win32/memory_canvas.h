@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
-#include "render/surface.h"
+#include "render/surface_creation.h"
 
 class MemoryCanvas {
 public:

@@ -14,7 +14,7 @@
 #include "hook/companion.h"
 #include "platform/platform.h"
 #include "profile_child.h"
-#include "vocabulary/profile_names.h"
+#include "vocabulary/companion_contract.h"
 
 namespace {
 

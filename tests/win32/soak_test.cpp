@@ -15,7 +15,6 @@
 #include "cursor/handover.h"
 #include "gui_objects.h"
 #include "platform/platform.h"
-#include "shell/entry.h"
 #include "shell/settings_text.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/ini/ini_file.h"
+#include "platform/posix/posix_ini_file.h"
 #include "x11/support/end_to_end.h"
 #include "x11/support/pattern.h"
 

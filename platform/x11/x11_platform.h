@@ -1,0 +1,301 @@
+// State and helpers shared by the X11 backend's files; nothing outside platform/x11/ includes it.
+// The backend keeps one record, `x11`, owned by the GUI thread; grab threads use only their own
+// connection (x11_thread_display) and the cursor and thread functions.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/x11/x11_client_stretch.h"
+#include "platform/x11/x11_errors.h"
+
+// A client-side 32-bit image, presented or filled through MIT-SHM when the server shares memory
+// with us and through plain image requests otherwise (a display on another machine).
+struct X11Image {
+    XImage* image = nullptr;
+    XShmSegmentInfo segment{};
+    bool shared = false;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+
+    // Returns the first pixel of row y (rows top-down).
+    Pixel* row(std::int32_t y) const {
+        return reinterpret_cast<Pixel*>(image->data +
+                                        static_cast<std::ptrdiff_t>(y) * image->bytes_per_line);
+    }
+    std::ptrdiff_t stride() const { return image->bytes_per_line / 4; }
+};
+
+struct X11State {
+    Display* display = nullptr;  // the GUI thread's connection
+    std::string display_name;    // for the connections of other threads
+    int screen = 0;
+    Window root = 0;
+    Visual* visual = nullptr;
+    int depth = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool shm = false;  // MIT-SHM usable with this server
+
+    Window overlay = 0;      // 0 before creation and after destruction
+    X11Image overlay_image;  // what the overlay shows, presented when its context is released
+    GC overlay_gc = nullptr;
+    bool capture_wanted = false;  // the pointer grab is asked for (and retried until it holds)
+    bool capture_held = false;
+
+    Window background_window = 0;  // the root background for the capture (x11_capture.cpp)
+    // Another client (a compositing manager, a Wayland compositor's X window manager) redirects
+    // the root's children: the capture uses its redirection (x11_capture.cpp).
+    bool beside_compositing_manager = false;
+
+    // A view started by the command line rather than by a click (x11_start.cpp): the pick's
+    // window search starts at this window, once.
+    Window pick_from = 0;
+};
+
+extern X11State x11;
+
+// Whether two rectangles share a pixel.
+inline bool x11_overlap(const Rect& a, const Rect& b) {
+    return std::int64_t{a.x} < std::int64_t{b.x} + b.width &&
+           std::int64_t{b.x} < std::int64_t{a.x} + a.width &&
+           std::int64_t{a.y} < std::int64_t{b.y} + b.height &&
+           std::int64_t{b.y} < std::int64_t{a.y} + a.height;
+}
+
+// Returns the part of `area` inside `bounds` (width and height 0 when none).
+inline Rect x11_clip(const Rect& area, const Rect& bounds) {
+    const std::int64_t left = std::max<std::int64_t>(area.x, bounds.x);
+    const std::int64_t top = std::max<std::int64_t>(area.y, bounds.y);
+    const std::int64_t right = std::min<std::int64_t>(std::int64_t{area.x} + area.width,
+                                                      std::int64_t{bounds.x} + bounds.width);
+    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{area.y} + area.height,
+                                                       std::int64_t{bounds.y} + bounds.height);
+    if (left >= right || top >= bottom) {
+        return Rect{};
+    }
+    return Rect{static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
+                static_cast<std::int32_t>(right - left), static_cast<std::int32_t>(bottom - top)};
+}
+
+// Returns whether `area` is among the rectangles of the overlay known to be black; when not, it
+// is noted as black from here on (as one of a few: the bands of a frame).
+inline bool x11_known_black(std::vector<Rect>& black, const Rect& area) {
+    if (std::find(black.begin(), black.end(), area) != black.end()) {
+        return true;
+    }
+    if (black.size() < 8) {
+        black.push_back(area);
+    }
+    return false;
+}
+
+// A bitmap of the seam: a surface's pixel memory, bottom-up (storage row 0 is the bottom row).
+struct PlatformBitmap {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<Pixel> pixels;
+    // What a copy onwards may rely on, in the rows of its top-down view: the rows changed since
+    // the overlay last took this bitmap's pixels, and the capture it holds (x11_draw.cpp).
+    std::vector<std::uint8_t> changed;
+    std::uint64_t capture = 0;  // the number of the capture it holds whole; 0 for none
+    Rect capture_from;          // the screen's rectangle of that capture
+    Rect capture_to;            // where in the bitmap it lies
+};
+
+// A cursor image of the seam: premultiplied ARGB pixels, rows top-down, and the hot spot. Grabs
+// make private copies (released by platform_release_cursor); the standard arrow is shared and never
+// is.
+struct PlatformCursorImage {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t hot_x = 0;
+    std::int32_t hot_y = 0;
+    std::vector<std::uint32_t> argb;
+    bool shared = false;
+};
+
+// --- x11_cursor.cpp ---
+
+// Asks for the pointer image on the calling thread's connection (not the GUI thread's) ahead of
+// the requests sent next, whose round trip brings its reply along: a grab asks for the pointer's
+// place and then for its image. Taken by the thread's next platform_current_cursor on the same
+// connection; an earlier one not taken is dropped.
+void x11_ask_cursor_ahead(Display* display);
+// Drops the image asked for ahead and not taken, before the connection goes to another thread.
+void x11_drop_cursor_asked();
+
+// --- x11_thread_connection.cpp ---
+
+// Returns the calling thread's connection: the GUI thread's, or the one that other threads share,
+// taken on first use and given back when the thread's routine ends; while a late thread still
+// holds it, one of the thread's own. Null when none opens.
+Display* x11_thread_display();
+bool x11_on_gui_thread();
+// Gives the calling thread's connection back (the shared one) or closes it (its own).
+void x11_give_back_thread_display();
+
+// --- x11_image.cpp ---
+
+bool x11_create_image(X11Image& image, std::int32_t width, std::int32_t height);
+void x11_destroy_image(X11Image& image);
+// Sends the rectangle of the image to the same place of the drawable. The image's memory may be
+// drawn into again only after an XSync: until then the server may still be reading it. With
+// `announce`, the server sends a completion event once it has read a shared image; returns
+// whether it will (a plain image's pixels go in the request, and nothing is awaited for them).
+bool x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, std::int32_t y,
+                   std::int32_t width, std::int32_t height, bool announce = false);
+// Reads rows top .. top + rows - 1 of the image's width from the same rows of the drawable.
+bool x11_get_image_rows(X11Image& image, Drawable drawable, std::int32_t top, std::int32_t rows);
+
+// --- x11_capture.cpp ---
+
+// The number of the last capture made (from 1 on); a capture's fresh rows are those that differ
+// from the capture numbered one less.
+std::uint64_t x11_capture_number();
+
+// Redirects the root's children offscreen and creates the background window; before the overlay.
+bool x11_start_capture();
+// Reads what the screen shows beneath the overlay in the rectangle and returns its first pixel
+// (rows top-down, *stride pixels apart, top bytes the server's pad: not the picture's), in memory
+// of the capture's own that stays valid until the next capture; null when the server could not
+// give it. Parts outside the screen read black. *fresh says which rows were read anew (one flag
+// per row; the others hold what the last capture of the same rectangle read, and the screen has
+// not changed there since), or is null when every row was.
+Pixel* x11_capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                   std::ptrdiff_t* stride, const std::uint8_t** fresh);
+// Composes the same capture in a picture of the server's (RENDER) and returns the Picture, valid
+// until the next capture, or 0; nothing is read back. *fresh as above.
+XID x11_capture_in_server(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                          const std::uint8_t** fresh);
+// Takes note of an event of the root's children or of their damage: a destroyed window's
+// resources are forgotten; what damage does not report makes the next capture whole.
+void x11_capture_note(const XEvent& event);
+// Makes the next capture read everything.
+void x11_capture_whole();
+void x11_stop_capture();
+
+// --- x11_top_levels.cpp ---
+
+// What a capture needs to know of a top-level window: where it is, and its visual.
+struct TopLevel {
+    Window window = 0;
+    int x = 0;  // the outer edge, border included
+    int y = 0;
+    int width = 0;  // inside the border
+    int height = 0;
+    int border = 0;
+    VisualID visual = 0;
+};
+
+// Returns the children of the root that a capture composes, bottom to top, the background window
+// first: those viewable and InputOutput, other than the overlay. A window destroyed while it is
+// asked about is left out.
+const std::vector<TopLevel>& x11_top_levels();
+// Returns the list that x11_top_levels gave last.
+const std::vector<TopLevel>& x11_known_top_levels();
+// Returns the window that an event of the root's structure (mapped, unmapped, configured,
+// reparented, circulated, moved by gravity, destroyed) is about; 0 for any other event.
+Window x11_structure_window(const XEvent& event);
+
+// --- x11_loop.cpp ---
+
+// Handles one event that is not the message box's own (pointer grab, destruction, exposure).
+void x11_handle_event(XEvent& event);
+// Takes the pointer grab when it is wanted and not yet held; true when it holds.
+bool x11_try_grab();
+
+// --- x11_draw.cpp ---
+
+// The rows of the overlay's image that differ from what the server shows.
+extern RowChanges x11_overlay_changes;
+
+// --- x11_present.cpp ---
+
+// Sends a rectangle of the overlay image (a part the server has lost) and waits until the server
+// has it.
+void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
+// Sends the changed rows of the overlay image, without waiting: the server copies them while the
+// loop goes on, and the image is drawn into again only after x11_present_wait.
+void x11_present_changes();
+// Waits until the server has read what the last presents sent, unless it has already said so.
+void x11_present_wait();
+// Notes an event: the server's word that it has read a present's rows.
+void x11_present_note(const XEvent& event);
+
+// --- x11_server_scale.cpp ---
+
+// Whether the server draws the overlay (the whole-factor stretch): its image is then unused.
+bool x11_scale_active();
+// Draws the stretch of the capture of `from` (root coordinates) into `to` of the overlay in the
+// server when `to` is `from` enlarged by a whole factor; false (and not active) otherwise.
+bool x11_scale_stretch(Rect to, Rect from);
+void x11_scale_fill_black(Rect area);
+void x11_scale_cursor(Point at, CursorImage image);
+// Finishes the frame (the cursor) and sends it.
+void x11_scale_present();
+// The server lost part of the overlay: the next frame is made whole.
+void x11_scale_exposed();
+
+// --- x11_window.cpp ---
+
+// Marks the overlay gone and delivers its destruction message (once).
+void x11_overlay_destroyed();
+
+// Forgets the answers that a question whether a window exists brought along, so that the
+// questions after it are asked of the server again.
+void x11_forget_prefetched();
+
+// Notes an event of the root's structure that may have put a window above the overlay, so that
+// the next tick raises it again.
+void x11_stacking_note(const XEvent& event);
+
+// --- x11_screen_box.cpp ---
+
+// Chooses the monitor the view fills and asks for RandR's change notifications; at start-up.
+Box x11_measure_monitor();
+// The view's monitor in root coordinates: where the overlay lies.
+Box x11_monitor_box();
+// Follows a RandR change notification (the overlay moves with its monitor, or the view ends);
+// false for any other event.
+bool x11_monitor_event(XEvent& event);
+
+// The view started by the command line (x11_start.cpp). x11_check_start runs once the display is
+// open: it says in one line why a named window cannot be viewed and returns the exit code, or 0.
+struct StartOptions;
+void x11_set_start(const StartOptions& options);
+int x11_check_start();
+// Whether the view waits for a start of the command line's rather than for a click.
+bool x11_start_scripted();
+// Called by the loop on every pass while that start is due: starts the view once its window is
+// there, or ends the wait; returns how long the loop may wait until it looks again (-1: no more).
+std::int64_t x11_start_look(std::int64_t now_ms);
+// Takes the events that may bring the awaited window (or the key that ends the wait).
+void x11_start_note(const XEvent& event);
+// Whether the wait ended without a window (its time was up).
+bool x11_start_timed_out();
+
+// Reads the monitors again as a change would, for servers that report no change of a monitor
+// alone (xrandr --delmonitor sends no event on Xvfb); the loop calls it every
+// MONITOR_LOOK_MS.
+constexpr std::int64_t MONITOR_LOOK_MS = 1000;
+void x11_monitor_look();
+// Whether the view ended because its monitor went away or changed size.
+bool x11_monitor_lost();
+
+// --- x11_init.cpp ---
+
+// What x11_start_up returns when the program goes on into the core's entry.
+constexpr int X11_STARTED = -1;
+// Answers the command line, opens and checks the display, checks a named window and starts the
+// capture; returns X11_STARTED, or the exit code when the program ends here (having said why).
+int x11_start_up(int argc, char** argv);
+// Stops the capture and closes the display after the core's entry returned `code`; returns the
+// program's exit code.
+int x11_end(std::int32_t code);

@@ -1,0 +1,17 @@
+// Timing points of the frame tick. In zrv5 they do nothing (x11_tick_timing.cpp); the X11
+// benchmark's build of the same objects, zrv5_tick_timing (tools/bench-x11.sh), links the timing
+// itself (bench/tick_timing.cpp) in their place.
+#pragma once
+
+enum class TickStage {
+    tick_start,
+    capture_start,
+    capture_end,
+    image_end,      // the enlarged image is in the overlay's image
+    present_start,  // the overlay's context is given back: bands and cursor are drawn
+    present_end,
+    tick_end,
+};
+
+// Notes that the tick reached `stage`.
+void tick_timing_mark(TickStage stage);
