@@ -1,11 +1,12 @@
 // The rules every blended upscaler and kernel family shares, written once: the masks of the
-// averaging kernels and the guards an upscaler checks before it touches a pixel. The reference
-// (render/kernels.cpp, render/upscale.cpp) and the inlined families (render/upscale_families.h)
-// use them as they are; the vector upscalers (render/upscale_simd.h) spread the same masks over
-// their lanes.
+// averaging kernels, the guards an upscaler checks before it touches a pixel, and the walk over
+// the rows of blocks. The reference (render/kernels.h, render/upscale.cpp) and the inlined
+// families (render/upscale_families.h) use them as they are; the vector upscalers
+// (render/upscale_simd.h) spread the same masks over their lanes.
 // Portable core: no OS header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "vocabulary/modes.h"
@@ -55,4 +56,23 @@ inline bool upscale_allowed(const Surface& source, const Surface& upscaled, std:
     const std::int64_t upscaled_height = std::int64_t{scale} * H / 2;
     return source.width >= W && source.height >= H && upscaled.width >= upscaled_width &&
            upscaled.height >= upscaled_height;
+}
+
+// Calls block_row(lower, upper, destination, stride) for each row of 2x2 source blocks: source
+// storage rows sy and sy + 1, the first storage row of the block row's enlargement, and the
+// upscaled surface's stride. The bound sy < H - 1 equals sy < H for the even sizes the pick makes
+// and keeps an odd size from reading a row past the capture. For even sy, k * (sy / 2) is the
+// block row's first destination row k * sy / 2 without forming the larger product, so it stays
+// within the checked upscaled size.
+template <typename BlockRow>
+inline void for_each_block_row(const Surface& source, const Surface& upscaled, std::int32_t k,
+                               std::int32_t H, BlockRow block_row) {
+    const std::ptrdiff_t source_stride = source.width;
+    const std::ptrdiff_t upscaled_stride = upscaled.width;
+    for (std::int32_t sy = 0; sy < H - 1; sy += 2) {
+        const Pixel* lower = source.pixels + sy * source_stride;
+        block_row(lower, lower + source_stride,
+                  upscaled.pixels + std::ptrdiff_t{k} * (sy / 2) * upscaled_stride,
+                  upscaled_stride);
+    }
 }

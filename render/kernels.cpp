@@ -5,30 +5,18 @@
 
 #include <initializer_list>
 
-#include "render/blend_rules.h"
 #include "vocabulary/modes.h"
 
-Pixel fast_average_pair(Pixel a, Pixel b) {
-    return ((a >> 1) & HALF_MASK) + ((b >> 1) & HALF_MASK);
-}
+Pixel fast_average_pair(Pixel a, Pixel b) { return FastAverageFamily::pair(a, b); }
 
 Pixel fast_average_quad(Pixel a, Pixel b, Pixel c, Pixel d) {
-    return ((a >> 2) & QUARTER_MASK) + ((b >> 2) & QUARTER_MASK) + ((c >> 2) & QUARTER_MASK) +
-           ((d >> 2) & QUARTER_MASK);
+    return FastAverageFamily::quad(a, b, c, d);
 }
 
-Pixel exact_average_pair(Pixel a, Pixel b) {
-    const Pixel green = ((a & GREEN) + (b & GREEN)) & PAIR_KEEP_GREEN;
-    const Pixel red = ((a & RED) + (b & RED)) & PAIR_KEEP_RED;
-    const Pixel blue = ((a & BLUE) + (b & BLUE)) & PAIR_KEEP_BLUE;
-    return (green | red | blue) >> 1;
-}
+Pixel exact_average_pair(Pixel a, Pixel b) { return ExactAverageFamily::pair(a, b); }
 
 Pixel exact_average_quad(Pixel a, Pixel b, Pixel c, Pixel d) {
-    const Pixel green = ((a & GREEN) + (b & GREEN) + (c & GREEN) + (d & GREEN)) & QUAD_KEEP_GREEN;
-    const Pixel red = ((a & RED) + (b & RED) + (c & RED) + (d & RED)) & QUAD_KEEP_RED;
-    const Pixel blue = ((a & BLUE) + (b & BLUE) + (c & BLUE) + (d & BLUE)) & QUAD_KEEP_BLUE;
-    return (green | red | blue) >> 2;
+    return ExactAverageFamily::quad(a, b, c, d);
 }
 
 // The picking kernels return an input word untouched, top byte included; only strict comparisons

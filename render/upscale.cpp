@@ -69,17 +69,11 @@ void upscale_blended(const Surface& source, const Surface& upscaled, std::int32_
         return;
     }
     const std::int32_t k = scale;
-    const std::ptrdiff_t source_stride = source.width;
-    const std::ptrdiff_t upscaled_stride = upscaled.width;
-
-    // The bounds sy < H - 1 and sx < W - 1 equal sy < H and sx < W for the even sizes the pick
-    // makes, and keep an odd size from reading a row or column past the capture. For even sy and
-    // sx, k * (sy / 2) is the block's first destination row k * sy / 2 without forming the larger
-    // product, so it stays within the checked upscaled size.
-    for (std::int32_t sy = 0; sy < H - 1; sy += 2) {
-        const Pixel* row_sy = source.pixels + sy * source_stride;
-        const Pixel* row_sy_plus_1 = row_sy + source_stride;
-        Pixel* destination_row = upscaled.pixels + std::ptrdiff_t{k} * (sy / 2) * upscaled_stride;
+    // The bound sx < W - 1 equals sx < W for the even sizes the pick makes, and keeps an odd size
+    // from reading a column past the capture; k * (sx / 2) is the block's first column.
+    for_each_block_row(source, upscaled, k, H, [&](const Pixel* row_sy, const Pixel* row_sy_plus_1,
+                                                   Pixel* destination_row,
+                                                   std::ptrdiff_t upscaled_stride) {
         for (std::int32_t sx = 0; sx < W - 1; sx += 2) {
             const SourceBlock s{row_sy[sx], row_sy[sx + 1], row_sy_plus_1[sx],
                                 row_sy_plus_1[sx + 1]};
@@ -97,5 +91,5 @@ void upscale_blended(const Surface& source, const Surface& upscaled, std::int32_
                 write_block_5(corner, upscaled_stride, s, b);
             }
         }
-    }
+    });
 }

@@ -1,7 +1,8 @@
-// The four kernel families written for inlining, and the plain block loop the fast upscalers share
-// (the whole enlargement of the inlined variant, the row tails of the vector variants). The results,
-// tie rules and argument order are those of render/kernels.cpp and render/upscale.cpp, which stay
-// the definition; tests/render/upscale_fast_test.cpp holds every variant to them bit for bit.
+// The four kernel families written for inlining (the two averages are render/kernels.h's own, the
+// two picks branch-free here), and the plain block loop the fast upscalers share (the whole
+// enlargement of the inlined variant, the row tails of the vector variants). The results, tie
+// rules and argument order are those of render/kernels.cpp and render/upscale.cpp, which stay the
+// definition; tests/render/upscale_fast_test.cpp holds every variant to them bit for bit.
 // Portable core: no OS header.
 //
 // Everything here sits in an unnamed namespace on purpose: each including file gets its own copy,
@@ -14,41 +15,13 @@
 #include <initializer_list>
 
 #include "render/blend_rules.h"
+#include "render/kernels.h"
 #include "render/upscale_fast.h"
 #include "vocabulary/modes.h"
 #include "vocabulary/pixel.h"
 #include "vocabulary/surface.h"
 
 namespace {
-
-// Fast average: the whole-word shift moves each channel's low bit(s) into the top of the channel
-// below; the mask clears exactly those bits and the top byte, so each byte holds at most 127 (63)
-// and the sum of two halves (four quarters) stays within its byte.
-struct FastAverageFamily {
-    static Pixel pair(Pixel a, Pixel b) { return ((a >> 1) & HALF_MASK) + ((b >> 1) & HALF_MASK); }
-    static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
-        return ((a >> 2) & QUARTER_MASK) + ((b >> 2) & QUARTER_MASK) + ((c >> 2) & QUARTER_MASK) +
-               ((d >> 2) & QUARTER_MASK);
-    }
-};
-
-// Exact average: each channel summed in its own place; the keep masks drop the bits the final
-// shift discards, leaving the three sums in disjoint bit ranges that OR can join.
-struct ExactAverageFamily {
-    static Pixel pair(Pixel a, Pixel b) {
-        const Pixel green = ((a & GREEN) + (b & GREEN)) & PAIR_KEEP_GREEN;
-        const Pixel red = ((a & RED) + (b & RED)) & PAIR_KEEP_RED;
-        const Pixel blue = ((a & BLUE) + (b & BLUE)) & PAIR_KEEP_BLUE;
-        return (green | red | blue) >> 1;
-    }
-    static Pixel quad(Pixel a, Pixel b, Pixel c, Pixel d) {
-        const Pixel green =
-            ((a & GREEN) + (b & GREEN) + (c & GREEN) + (d & GREEN)) & QUAD_KEEP_GREEN;
-        const Pixel red = ((a & RED) + (b & RED) + (c & RED) + (d & RED)) & QUAD_KEEP_RED;
-        const Pixel blue = ((a & BLUE) + (b & BLUE) + (c & BLUE) + (d & BLUE)) & QUAD_KEEP_BLUE;
-        return (green | red | blue) >> 2;
-    }
-};
 
 // Returns `if_set` when `condition` holds, else `if_clear`, through a mask rather than a branch:
 // on random pixels the picking comparisons go either way at random, and a mispredicted branch per
@@ -133,12 +106,6 @@ inline void upscale_block_span(const Pixel* lower, const Pixel* upper, Pixel* de
             write_block_row<K>(corner + 4 * stride, p10, row_sy_plus_1, p11);
         }
     }
-}
-
-// Returns the first storage row of the destination block row for source row sy (even): k * sy / 2
-// written as k * (sy / 2), which stays within the checked upscaled size.
-inline Pixel* destination_block_row(const Surface& upscaled, std::int32_t k, std::int32_t sy) {
-    return upscaled.pixels + std::ptrdiff_t{k} * (sy / 2) * std::ptrdiff_t{upscaled.width};
 }
 
 // A fast upscaler: the reference's guards, then `Rows<Family, K>::run(source, upscaled, W, H)`,

@@ -3,6 +3,7 @@
 // one pass (about 1.9 against 2.9 times the floor for the fast average at 640x480 by 3/2): the
 // block keeps its four pixels and their weights in registers for all five blends.
 // Portable core: no OS header.
+#include <cstddef>
 #include <cstdint>
 
 #include "render/upscale_families.h"
@@ -14,14 +15,12 @@ template <typename Family, std::int32_t K>
 struct BlockRows {
     static void run(const Surface& source, const Surface& upscaled, std::int32_t W,
                     std::int32_t H) {
-        const std::ptrdiff_t source_stride = source.width;
-        const std::ptrdiff_t upscaled_stride = upscaled.width;
-        for (std::int32_t sy = 0; sy < H - 1; sy += 2) {
-            const Pixel* lower = source.pixels + sy * source_stride;
-            upscale_block_span<Family, K>(lower, lower + source_stride,
-                                          destination_block_row(upscaled, K, sy), upscaled_stride,
-                                          0, W);
-        }
+        for_each_block_row(source, upscaled, K, H,
+                           [W](const Pixel* lower, const Pixel* upper, Pixel* destination,
+                               std::ptrdiff_t stride) {
+                               upscale_block_span<Family, K>(lower, upper, destination, stride,
+                                                             0, W);
+                           });
     }
 };
 

@@ -150,12 +150,9 @@ struct VectorRowsOf {
                         std::int32_t H) {
             using Vec = typename V::Vec;
             constexpr std::int32_t COLUMNS_PER_STEP = 2 * V::BLOCKS;
-            const std::ptrdiff_t source_stride = source.width;
-            const std::ptrdiff_t stride = upscaled.width;
-            for (std::int32_t sy = 0; sy < H - 1; sy += 2) {
-                const Pixel* lower = source.pixels + sy * source_stride;
-                const Pixel* upper = lower + source_stride;
-                Pixel* destination = destination_block_row(upscaled, K, sy);
+            for_each_block_row(source, upscaled, K, H, [W](const Pixel* lower, const Pixel* upper,
+                                                         Pixel* destination,
+                                                         std::ptrdiff_t stride) {
                 std::int32_t sx = 0;
                 for (; sx <= W - COLUMNS_PER_STEP; sx += COLUMNS_PER_STEP) {
                     Vec p00, p01, p10, p11;
@@ -183,7 +180,7 @@ struct VectorRowsOf {
                 }
                 using Scalar = typename Family::Scalar;
                 upscale_block_span<Scalar, K>(lower, upper, destination, stride, sx, W);
-            }
+            });
         }
     };
 };
