@@ -1,8 +1,8 @@
 // The companion library MouseHook.dll for Windows: MySetHook and MyEndHook with C linkage, exported
 // undecorated through mouse_hook.def. MySetHook starts keeping the pointer on the shown window and
 // the exit hotkey on a thread of its own; MyEndHook, or the quit message that ends the GUI thread's
-// loop, takes them down (view_keeper.h). The end-to-end tests' build of the library is
-// call_log.cpp instead.
+// loop, takes them down (view_keeper.h). The end-to-end tests load a logging stand-in instead
+// (tests/support/companion_call_log_win32.cpp).
 #include <windows.h>
 
 #include "companion/win32/view_keeper.h"

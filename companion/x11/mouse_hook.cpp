@@ -1,7 +1,7 @@
 // The companion library MouseHook for Linux: MySetHook and MyEndHook with C linkage, found by the
 // program at load time. MySetHook starts keeping the pointer on the shown window and the exit
-// hotkey; MyEndHook takes both down (view_keeper.h). The end-to-end tests' build of the library
-// is call_log.cpp instead.
+// hotkey; MyEndHook takes both down (view_keeper.h). The end-to-end tests load a logging stand-in
+// instead (tests/support/companion_call_log_x11.cpp).
 #include "companion/x11/view_keeper.h"
 #include "vocabulary/companion_contract.h"
 

@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include "support/seeded.h"
+#include "support/temporary_folder.h"
 
 namespace {
 
@@ -176,14 +177,9 @@ TEST(IniSet, AgreesWithAMapOverSeededUpdates) {
 class IniFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[] = "/tmp/zrv5-ini-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        folder_ = folder;
+        ASSERT_TRUE(temporary_.made());
+        folder_ = temporary_.path();
         path_ = folder_ + "/profile.ini";
-    }
-    void TearDown() override {
-        chmod(folder_.c_str(), 0700);
-        std::system(("rm -rf '" + folder_ + "'").c_str());
     }
     std::string contents(const std::string& path) const {
         std::ifstream in(path, std::ios::binary);
@@ -212,6 +208,7 @@ protected:
         return info.st_mode & 07777;
     }
 
+    TemporaryFolder temporary_{"ini"};
     std::string folder_;
     std::string path_;
 };

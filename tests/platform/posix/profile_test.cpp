@@ -13,29 +13,19 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "support/temporary_folder.h"
 #include "vocabulary/companion_contract.h"
-
-extern "C" void zrv5_request_exit(void);
 
 namespace {
 
 class ProfileReads : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[] = "/tmp/zrv5-profile-test-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        home = folder;
+        ASSERT_TRUE(temporary.made());
+        home = temporary.path();
         setenv("XDG_CONFIG_HOME", home.c_str(), 1);
         ASSERT_EQ(mkdir((home + "/zrv5").c_str(), 0700), 0);
         path = home + "/zrv5/profile.ini";
-    }
-    void TearDown() override {
-        std::remove(path.c_str());
-        std::remove((path + ".new").c_str());
-        std::remove((home + "/zrv5/a.ini").c_str());
-        std::remove((home + "/zrv5/b.ini").c_str());
-        rmdir((home + "/zrv5").c_str());
-        rmdir(home.c_str());
     }
 
     static void write_text(const std::string& file, const std::string& exit_value) {
@@ -50,6 +40,7 @@ protected:
     // Lets the file's version settle, so that the next read may be kept.
     static void let_settle() { std::this_thread::sleep_for(std::chrono::milliseconds(150)); }
 
+    TemporaryFolder temporary{"profile-test"};
     std::string home;
     std::string path;
 };

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/temporary_folder.h"
+
 namespace {
 
 // Sets an environment variable for the test's duration and puts the old value back.
@@ -75,18 +77,15 @@ TEST(ConfigHome, RelativeVariablesAreIgnored) {
 class UserProfileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char folder[] = "/tmp/zrv5-profile-XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        home_ = folder;
+        ASSERT_TRUE(temporary_.made());
+        home_ = temporary_.path();
         xdg_.emplace("XDG_CONFIG_HOME", home_.c_str());
         folder_ = home_ + "/zrv5";
         path_ = folder_ + "/profile.ini";
     }
-    void TearDown() override {
-        xdg_.reset();
-        std::system(("rm -rf '" + home_ + "'").c_str());
-    }
+    void TearDown() override { xdg_.reset(); }
 
+    TemporaryFolder temporary_{"profile"};
     std::string home_;
     std::string folder_;
     std::string path_;

@@ -1,4 +1,4 @@
-// The end-to-end tests' build of the companion library MouseHook for Linux: each call only
+// The end-to-end tests' stand-in for the companion library MouseHook on Linux: each call only
 // appends "<function> <process id>" to the file that $ZRV5_HOOK_LOG names, and the pointer stays
 // free, so that those tests can move it anywhere.
 #include <fcntl.h>

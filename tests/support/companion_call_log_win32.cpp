@@ -1,4 +1,4 @@
-// The end-to-end tests' build of the companion library MouseHook.dll for Windows: MySetHook and
+// The end-to-end tests' stand-in for the companion library MouseHook.dll on Windows: MySetHook and
 // MyEndHook, exported undecorated through mouse_hook.def, each only append "<function> <process
 // id>" to the file that %ZRV5_HOOK_LOG% names, and the pointer stays free, so that those tests can
 // move it anywhere.
