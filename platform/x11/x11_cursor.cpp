@@ -3,9 +3,7 @@
 // window was found. The standard arrow is the cursor theme's "left_ptr", or an embedded arrow when
 // no theme is installed.
 #include <X11/Xcursor/Xcursor.h>
-#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
-#include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
 #include <algorithm>
@@ -29,32 +27,6 @@ thread_local std::uint32_t thread_number = 0;
 // The pointer image the calling thread read last; it belongs to the thread, as the platform's
 // current cursor belongs to the system, and is replaced by the next read.
 thread_local std::unique_ptr<PlatformCursorImage> current_pointer_image;
-
-// The pointer image asked for ahead on this thread's connection, its reply not taken yet.
-struct CursorAsked {
-    xcb_connection_t* connection = nullptr;
-    xcb_xfixes_get_cursor_image_cookie_t cookie{};
-};
-
-thread_local CursorAsked cursor_asked;
-
-// Returns the reply to the image asked for ahead on the display's connection, or asks now.
-xcb_xfixes_get_cursor_image_reply_t* cursor_image_reply(Display* display) {
-    xcb_connection_t* connection = XGetXCBConnection(display);
-    xcb_xfixes_get_cursor_image_cookie_t cookie{};
-    if (cursor_asked.connection == connection) {
-        cookie = cursor_asked.cookie;
-        cursor_asked = CursorAsked{};
-    } else {
-        x11_drop_cursor_asked();
-        cookie = xcb_xfixes_get_cursor_image(connection);
-    }
-    xcb_generic_error_t* error = nullptr;
-    xcb_xfixes_get_cursor_image_reply_t* reply =
-        xcb_xfixes_get_cursor_image_reply(connection, cookie, &error);
-    std::free(error);
-    return reply;
-}
 
 std::once_flag arrow_loaded;
 PlatformCursorImage standard_arrow;
@@ -93,19 +65,6 @@ void load_standard_arrow() {
 
 }  // namespace
 
-void x11_ask_cursor_ahead(Display* display) {
-    x11_drop_cursor_asked();
-    xcb_connection_t* connection = XGetXCBConnection(display);
-    cursor_asked = CursorAsked{connection, xcb_xfixes_get_cursor_image(connection)};
-}
-
-void x11_drop_cursor_asked() {
-    if (cursor_asked.connection != nullptr) {
-        xcb_discard_reply(cursor_asked.connection, cursor_asked.cookie.sequence);
-        cursor_asked = CursorAsked{};
-    }
-}
-
 std::uint32_t platform_window_thread(WindowHandle window) {
     return window.value != 0 ? SERVER_INPUT_THREAD : 0;
 }
@@ -126,7 +85,7 @@ CursorImage platform_current_cursor() {
     if (display == nullptr) {
         return nullptr;
     }
-    xcb_xfixes_get_cursor_image_reply_t* pointer = cursor_image_reply(display);
+    xcb_xfixes_get_cursor_image_reply_t* pointer = x11_cursor_image_reply(display);
     if (pointer == nullptr) {
         return nullptr;
     }

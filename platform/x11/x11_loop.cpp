@@ -65,7 +65,7 @@ void look_at_monitors() {
 int wait_ms() {
     const std::int64_t now = now_ms();
     std::int64_t wait = time_to_next_timer(timers, now);
-    if (x11.capture_wanted && !x11.capture_held) {
+    if (x11_grab_pending()) {
         wait = wait < 0 ? GRAB_RETRY_MS : std::min(wait, GRAB_RETRY_MS);
     }
     const std::int64_t to_look = std::max<std::int64_t>(next_monitor_look_ms - now, 0);
@@ -92,22 +92,6 @@ void make_wake_pipe() {
 }
 
 }  // namespace
-
-bool x11_try_grab() {
-    if (!x11.capture_wanted || x11.overlay == 0) {
-        return false;
-    }
-    if (x11.capture_held) {
-        return true;
-    }
-    // The overlay takes every button event, so the click that picks never reaches the window
-    // beneath, just as a captured mouse click does not.
-    const int result =
-        XGrabPointer(x11.display, x11.overlay, False, ButtonPressMask | ButtonReleaseMask,
-                     GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-    x11.capture_held = result == GrabSuccess;
-    return x11.capture_held;
-}
 
 void x11_handle_event(XEvent& event) {
     switch (event.type) {
@@ -161,7 +145,7 @@ std::int32_t platform_run_message_loop() {
             quit_posted = false;
             return quit_code;
         }
-        if (x11.capture_wanted && !x11.capture_held) {
+        if (x11_grab_pending()) {
             x11_try_grab();
         }
         look_at_monitors();

@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
+#include <xcb/xfixes.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -121,13 +122,35 @@ struct PlatformCursorImage {
     bool shared = false;
 };
 
-// --- x11_cursor.cpp ---
+// --- x11_answers_ahead.cpp ---
+// Requests sent along with a question for the questions the core asks next; the order they rely
+// on is said at the top of that file. Each answer is taken once.
 
-// Asks for the pointer image on the calling thread's connection (not the GUI thread's) ahead of
-// the requests sent next, whose round trip brings its reply along: a grab asks for the pointer's
-// place and then for its image. Taken by the thread's next platform_current_cursor on the same
-// connection; an earlier one not taken is dropped.
+// Asks whether the window exists, in one round trip. With `ask_ahead` (the GUI thread's tick) its
+// client origin and the pointer are asked in the same round trip, for the next questions.
+bool x11_query_exists(Display* display, Window window, bool ask_ahead);
+// The client origin, the client point of the root's next point, and the pointer that the last
+// existence question brought along; false when there is none (ask the server).
+bool x11_answered_origin(Window window, Point* origin);
+bool x11_answered_client_point(Window window, Point point, Point* client);
+bool x11_answered_pointer(Point* pointer);
+// Forgets what the existence question brought along, when the message loop goes on.
+void x11_forget_prefetched();
+
+// Asks for the pointer on the root on the calling thread's connection; with `ask_image_ahead` (a
+// grab's thread) the pointer image is asked in the same round trip.
+Point x11_query_pointer(Display* display, bool ask_image_ahead);
+// The root's child under `point` that the thread's last pointer question found there (0: the root
+// itself); false when that question found the pointer elsewhere or was not asked.
+bool x11_answered_pointer_child(Point point, Window* child);
+void x11_forget_pointer_seen();
+
+// Asks for the pointer image on the display's connection, to be taken by the thread's next
+// x11_cursor_image_reply on the same connection; an earlier one not taken is dropped.
 void x11_ask_cursor_ahead(Display* display);
+// Returns the reply to the pointer image asked for ahead on the display's connection, or asks now;
+// null when the server gives none. The caller frees it.
+xcb_xfixes_get_cursor_image_reply_t* x11_cursor_image_reply(Display* display);
 // Drops the image asked for ahead and not taken, before the connection goes to another thread.
 void x11_drop_cursor_asked();
 
@@ -208,8 +231,6 @@ Window x11_structure_window(const XEvent& event);
 
 // Handles one event that is not the message box's own (pointer grab, destruction, exposure).
 void x11_handle_event(XEvent& event);
-// Takes the pointer grab when it is wanted and not yet held; true when it holds.
-bool x11_try_grab();
 
 // --- x11_draw.cpp ---
 
@@ -248,9 +269,10 @@ void x11_scale_exposed();
 // Marks the overlay gone and delivers its destruction message (once).
 void x11_overlay_destroyed();
 
-// Forgets the answers that a question whether a window exists brought along, so that the
-// questions after it are asked of the server again.
-void x11_forget_prefetched();
+// The pointer grab that stands for the mouse capture: whether it is wanted and not held (another
+// client holds one: the loop asks again), and the attempt, true when it holds.
+bool x11_grab_pending();
+bool x11_try_grab();
 
 // Notes an event of the root's structure that may have put a window above the overlay, so that
 // the next tick raises it again.

@@ -1,17 +1,13 @@
 // Windows of the seam on X11: the overlay (override-redirect, full screen, input-transparent
 // through an empty input shape, invisible through an empty bounding shape until made opaque), the
 // pointer grab that stands for the mouse capture, and the queries about other clients' windows.
-#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
-#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <limits>
 
 #include "platform/x11/x11_platform.h"
 
@@ -40,73 +36,6 @@ void set_empty_shape(Window window, int kind) {
 // Returns whether the handle is this process's overlay: the only window the seam's window
 // operations act on.
 bool is_overlay(WindowHandle window) { return window.value != 0 && window.value == x11.overlay; }
-
-// What the calling thread's last pointer question found: the pointer on the root and the root's
-// child that holds it (none when the root itself does), which is where a search for the window at
-// that point starts. A grab asks for the pointer and then for the window beneath it: this saves the
-// search's first round trip. Taken by the next search of the same thread.
-struct PointerSeen {
-    bool known = false;
-    Point at;
-    Window child = 0;
-};
-
-thread_local PointerSeen pointer_seen;
-
-// Takes the answer to a pointer question; not known when there is none or the pointer is on
-// another screen (as XQueryPointer says).
-PointerSeen take_pointer(xcb_connection_t* connection, xcb_query_pointer_cookie_t asked) {
-    xcb_generic_error_t* error = nullptr;
-    xcb_query_pointer_reply_t* position = xcb_query_pointer_reply(connection, asked, &error);
-    std::free(error);
-    PointerSeen seen;
-    if (position != nullptr && position->same_screen != 0) {
-        seen = PointerSeen{true, Point{position->root_x, position->root_y}, position->child};
-    }
-    std::free(position);
-    return seen;
-}
-
-// Answers that the GUI thread's last question whether a window exists brought along: the window's
-// client origin on the root and the pointer, each as the server gave it in that round trip. They
-// stand for the next such questions until the message loop goes on (x11_forget_prefetched). Once
-// the origin has been given, it also turns the next point of the root into the window's: X
-// windows are only moved, never scaled, so that is the point less the origin.
-struct Prefetched {
-    Window window = 0;
-    bool has_origin = false;
-    bool origin_given = false;
-    Point origin;
-    bool has_pointer = false;
-    Point pointer;
-} prefetched;
-
-// Takes the replies of the requests sent ahead; a failed one is asked again when needed.
-void take_prefetched(xcb_connection_t* connection, WindowHandle window,
-                     xcb_translate_coordinates_cookie_t origin,
-                     xcb_query_pointer_cookie_t pointer) {
-    xcb_generic_error_t* error = nullptr;
-    xcb_translate_coordinates_reply_t* translated =
-        xcb_translate_coordinates_reply(connection, origin, &error);
-    std::free(error);
-    prefetched.window = static_cast<Window>(window.value);
-    // As XTranslateCoordinates: no answer from another screen.
-    if (translated != nullptr && translated->same_screen != 0) {
-        prefetched.has_origin = true;
-        prefetched.origin = Point{translated->dst_x, translated->dst_y};
-    }
-    std::free(translated);
-    const PointerSeen seen = take_pointer(connection, pointer);
-    prefetched.has_pointer = seen.known;
-    prefetched.pointer = seen.at;
-}
-
-// Returns a - b, held to the 32-bit range.
-std::int32_t difference(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(std::int64_t{a} - b, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max()));
-}
 
 // Returns the point moved from `from`'s coordinates into `to`'s; unchanged when either window is
 // none or the translation fails.
@@ -183,6 +112,24 @@ void platform_show_window(WindowHandle window, std::int32_t) {
     }
 }
 
+bool x11_grab_pending() { return x11.capture_wanted && !x11.capture_held && x11.overlay != 0; }
+
+bool x11_try_grab() {
+    if (!x11.capture_wanted || x11.overlay == 0) {
+        return false;
+    }
+    if (x11.capture_held) {
+        return true;
+    }
+    // The overlay takes every button event, so the click that picks never reaches the window
+    // beneath, just as a captured mouse click does not.
+    const int result =
+        XGrabPointer(x11.display, x11.overlay, False, ButtonPressMask | ButtonReleaseMask,
+                     GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    x11.capture_held = result == GrabSuccess;
+    return x11.capture_held;
+}
+
 void platform_set_capture(WindowHandle window) {
     // A view that the command line starts takes no click: the pointer stays the user's.
     if (!is_overlay(window) || x11_start_scripted()) {
@@ -204,21 +151,19 @@ void platform_release_capture() {
 }
 
 Point platform_client_to_screen(WindowHandle window, Point point) {
-    if (x11_on_gui_thread() && prefetched.has_origin && point == Point{0, 0} &&
-        prefetched.window == static_cast<Window>(window.value)) {
-        prefetched.has_origin = false;
-        prefetched.origin_given = true;
-        return prefetched.origin;
+    Point origin;
+    if (x11_on_gui_thread() && point == Point{0, 0} &&
+        x11_answered_origin(static_cast<Window>(window.value), &origin)) {
+        return origin;
     }
     return translate(static_cast<Window>(window.value), x11.root, point);
 }
 
 Point platform_screen_to_client(WindowHandle window, Point point) {
-    if (x11_on_gui_thread() && prefetched.origin_given &&
-        prefetched.window == static_cast<Window>(window.value)) {
-        prefetched.origin_given = false;
-        return Point{difference(point.x, prefetched.origin.x),
-                     difference(point.y, prefetched.origin.y)};
+    Point client;
+    if (x11_on_gui_thread() &&
+        x11_answered_client_point(static_cast<Window>(window.value), point, &client)) {
+        return client;
     }
     return translate(x11.root, static_cast<Window>(window.value), point);
 }
@@ -237,13 +182,13 @@ WindowHandle platform_window_from_point(Point point) {
         // find it or a window inside it.
         window = x11.pick_from;
         x11.pick_from = 0;
-        pointer_seen.known = false;
-    } else if (pointer_seen.known && pointer_seen.at == point) {
-        pointer_seen.known = false;
-        if (pointer_seen.child == 0) {
+        x11_forget_pointer_seen();
+    } else if (Window child = 0; x11_answered_pointer_child(point, &child)) {
+        // The pointer question found the root's child under this point: the search's first step.
+        if (child == 0) {
             return WindowHandle{window};
         }
-        window = pointer_seen.child;
+        window = child;
     }
     for (;;) {
         int x = 0;
@@ -277,34 +222,16 @@ Box platform_client_box(WindowHandle window) {
 
 bool platform_window_exists(WindowHandle window) {
     Display* display = x11_thread_display();
-    prefetched = Prefetched{};
+    // On the GUI thread, where the tick asks for the client origin and the pointer next, their
+    // requests go out with this one (x11_answers_ahead.cpp).
+    const bool ahead = x11_on_gui_thread();
+    if (ahead) {
+        x11_forget_prefetched();
+    }
     if (display == nullptr || window.value == 0) {
         return false;
     }
-    // One round trip, where XGetWindowAttributes takes two (it asks for the geometry as well). On
-    // the GUI thread, where the client origin and the pointer are asked next, their requests go
-    // out with it and their replies come back in the same round trip.
-    xcb_connection_t* connection = XGetXCBConnection(display);
-    const auto id = static_cast<xcb_window_t>(window.value);
-    const xcb_get_window_attributes_cookie_t asked = xcb_get_window_attributes(connection, id);
-    const bool ahead = x11_on_gui_thread();
-    xcb_translate_coordinates_cookie_t origin{};
-    xcb_query_pointer_cookie_t pointer{};
-    if (ahead) {
-        origin =
-            xcb_translate_coordinates(connection, id, static_cast<xcb_window_t>(x11.root), 0, 0);
-        pointer = xcb_query_pointer(connection, static_cast<xcb_window_t>(x11.root));
-    }
-    xcb_generic_error_t* error = nullptr;
-    xcb_get_window_attributes_reply_t* attributes =
-        xcb_get_window_attributes_reply(connection, asked, &error);
-    std::free(error);
-    const bool exists = attributes != nullptr;
-    std::free(attributes);
-    if (ahead) {
-        take_prefetched(connection, window, origin, pointer);
-    }
-    return exists;
+    return x11_query_exists(display, static_cast<Window>(window.value), ahead);
 }
 
 void platform_keep_on_top(WindowHandle window) {
@@ -316,8 +243,6 @@ void platform_keep_on_top(WindowHandle window) {
         raise_needed = false;
     }
 }
-
-void x11_forget_prefetched() { prefetched = Prefetched{}; }
 
 void x11_stacking_note(const XEvent& event) {
     switch (event.type) {
@@ -373,22 +298,16 @@ void x11_overlay_destroyed() {
 }
 
 Point platform_cursor_position() {
-    if (x11_on_gui_thread() && prefetched.has_pointer) {
-        prefetched.has_pointer = false;
-        return prefetched.pointer;
+    Point pointer;
+    if (x11_on_gui_thread() && x11_answered_pointer(&pointer)) {
+        return pointer;
     }
-    pointer_seen = PointerSeen{};
+    x11_forget_pointer_seen();
     Display* display = x11_thread_display();
     if (display == nullptr) {
         return Point{};
     }
     // On another thread (a grab, which asks for the pointer's image next) the image is asked for
     // too, and both replies come in one round trip.
-    if (!x11_on_gui_thread()) {
-        x11_ask_cursor_ahead(display);
-    }
-    xcb_connection_t* connection = XGetXCBConnection(display);
-    pointer_seen = take_pointer(connection,
-                                xcb_query_pointer(connection, static_cast<xcb_window_t>(x11.root)));
-    return pointer_seen.at;
+    return x11_query_pointer(display, !x11_on_gui_thread());
 }

@@ -2,6 +2,9 @@
 // the exit poll and what a tick does when its surfaces or its target are missing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <string>
 #include <vector>
 
 #include "support/frame_model.h"
@@ -289,6 +292,59 @@ TEST_F(TickTest, OtherExitTextsDoNotEndTheView) {
     EXPECT_EQ(tp.run_system(), 0);
     EXPECT_EQ(tp.count("destroy_window"), 0);
     EXPECT_EQ(tp.count("stretch_copy"), 5);
+}
+
+// The X11 backend sends the answers to a tick's and a grab's later questions along with their
+// first (platform/x11/x11_answers_ahead.cpp); a change of the core's order there must be seen.
+// On the GUI thread a tick asks: whether the target exists, its client origin, the pointer, and
+// the pointer in client coordinates; on the grab thread: the pointer, the window at that very
+// point, and after it the pointer image.
+TEST_F(TickTest, TheBackendsAnswersAheadRelyOnThisOrder) {
+    set_setting(tp, "mouse_trs", "1");
+    const Rect client{200, 100, 640, 480};
+    const WindowHandle target = add_patterned_target(tp, client);
+    tp.set_window_cursor(target, tp.make_cursor_image(4, 4, 0x00FF0000, 0, 0));
+    tp.pointer = Point{300, 150};
+    tp.queue_click(centre_of(client));
+    tp.queue_ticks(2);
+    tp.queue_quit(0);
+    EXPECT_EQ(tp.run_system(), 0);
+
+    const std::vector<std::string> tick_questions = {"window_exists", "client_to_screen",
+                                                     "cursor_position", "screen_to_client"};
+    const std::vector<std::string> grab_questions = {"cursor_position", "window_from_point",
+                                                     "current_cursor"};
+    const auto head_of = [](const std::string& entry) { return entry.substr(0, entry.find(' ')); };
+    const auto is_one_of = [](const std::string& head, const std::vector<std::string>& heads) {
+        return std::find(heads.begin(), heads.end(), head) != heads.end();
+    };
+    std::vector<std::string> gui;
+    std::vector<std::string> grab;
+    for (std::size_t i = 0; i < tp.calls.size(); ++i) {
+        const std::string head = head_of(tp.calls[i]);
+        if (tp.call_threads[i] == GUI_THREAD && is_one_of(head, tick_questions)) {
+            gui.push_back(tp.calls[i]);
+        } else if (tp.call_threads[i] >= FIRST_GRAB_THREAD && is_one_of(head, grab_questions)) {
+            grab.push_back(tp.calls[i]);
+        }
+    }
+    // The pick's own conversion of the click comes first; then each tick, the same four.
+    const std::vector<std::string> tick = {"window_exists target", "client_to_screen target 0 0",
+                                           "cursor_position", "screen_to_client target 300 150"};
+    ASSERT_GE(gui.size(), 2 * tick.size()) << tp.log_text();
+    const std::vector<std::string> last_two(gui.end() - 2 * static_cast<std::ptrdiff_t>(tick.size()),
+                                            gui.end());
+    std::vector<std::string> expected = tick;
+    expected.insert(expected.end(), tick.begin(), tick.end());
+    EXPECT_EQ(last_two, expected) << tp.log_text();
+    // Every grab: the pointer, the window at that point, then the image.
+    ASSERT_GE(grab.size(), 3u) << tp.log_text();
+    ASSERT_EQ(grab.size() % 3, 0u) << tp.log_text();
+    for (std::size_t i = 0; i < grab.size(); i += 3) {
+        EXPECT_EQ(grab[i], "cursor_position");
+        EXPECT_EQ(grab[i + 1], "window_from_point 300 150");
+        EXPECT_EQ(grab[i + 2], "current_cursor");
+    }
 }
 
 }  // namespace
