@@ -97,7 +97,7 @@ unsigned modifier_of(Display* display, KeySym keysym) {
 
 class ViewKeeper {
 public:
-    bool open();
+    bool connect();
     void start_thread() { thread_ = std::thread(&ViewKeeper::run, this); }
     void stop();
 
@@ -152,7 +152,7 @@ private:
 
 ViewKeeper* keeper = nullptr;
 
-bool ViewKeeper::open() {
+bool ViewKeeper::connect() {
     display_ = XOpenDisplay(nullptr);
     if (display_ == nullptr) {
         return false;
@@ -479,7 +479,7 @@ void view_keeper_start() {
         return;
     }
     auto* starting = new ViewKeeper;
-    if (!starting->open()) {
+    if (!starting->connect()) {
         delete starting;
         return;
     }
