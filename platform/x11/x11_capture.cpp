@@ -14,6 +14,7 @@
 #include <X11/extensions/Xcomposite.h>
 #include <X11/extensions/Xdamage.h>
 #include <X11/extensions/Xfixes.h>
+#include <X11/extensions/XShm.h>
 #include <X11/extensions/Xrender.h>
 #include <X11/extensions/shape.h>
 
@@ -56,6 +57,9 @@ struct DamageState {
 
 Pixmap canvas = 0;  // where the capture is composed
 Picture canvas_picture = 0;
+// The canvas is a shared-memory pixmap over the read-back image's own memory: what the server
+// composes is there once it has handled the requests, with no copy to read it back.
+bool canvas_shared = false;
 std::int32_t canvas_width = 0;
 std::int32_t canvas_height = 0;
 X11Image readback;  // the canvas read back
@@ -98,6 +102,39 @@ const WindowPicture* picture_of(Window window, VisualID visual_id) {
     return &pictures.emplace(window, made).first->second;
 }
 
+// Whether the server makes pixmaps over shared memory in the layout of our images (MIT-SHM's
+// shared pixmaps, which many servers leave out). ZRV5_SHARED_CANVAS=0 reads the canvas back
+// instead, as on such a server.
+bool server_shares_pixmaps() {
+    const char* wanted = std::getenv("ZRV5_SHARED_CANVAS");
+    if (wanted != nullptr && std::string(wanted) == "0") {
+        return false;
+    }
+    int major = 0;
+    int minor = 0;
+    Bool pixmaps = False;
+    return x11.shm && XShmQueryVersion(x11.display, &major, &minor, &pixmaps) && pixmaps &&
+           XShmPixmapFormat(x11.display) == ZPixmap;
+}
+
+// Makes the canvas over the read-back image's memory; false (and none made) when the server
+// refuses.
+bool share_canvas(std::int32_t width, std::int32_t height) {
+    if (!readback.shared || !server_shares_pixmaps()) {
+        return false;
+    }
+    x11_take_error();
+    canvas = XShmCreatePixmap(x11.display, x11.root, readback.image->data, &readback.segment,
+                              static_cast<unsigned>(width), static_cast<unsigned>(height),
+                              static_cast<unsigned>(x11.depth));
+    XSync(x11.display, False);
+    if (x11_take_error() != 0) {
+        canvas = 0;
+        return false;
+    }
+    return true;
+}
+
 bool ensure_canvas(std::int32_t width, std::int32_t height) {
     if (canvas != 0 && canvas_width == width && canvas_height == height) {
         return true;
@@ -107,13 +144,21 @@ bool ensure_canvas(std::int32_t width, std::int32_t height) {
         XFreePixmap(x11.display, canvas);
         canvas = 0;
     }
-    canvas = XCreatePixmap(x11.display, x11.root, static_cast<unsigned>(width),
-                           static_cast<unsigned>(height), static_cast<unsigned>(x11.depth));
+    canvas_width = 0;
+    canvas_height = 0;
+    if (!x11_create_image(readback, width, height)) {
+        return false;
+    }
+    canvas_shared = share_canvas(width, height);
+    if (!canvas_shared) {
+        canvas = XCreatePixmap(x11.display, x11.root, static_cast<unsigned>(width),
+                               static_cast<unsigned>(height), static_cast<unsigned>(x11.depth));
+    }
     canvas_picture = XRenderCreatePicture(
         x11.display, canvas, XRenderFindVisualFormat(x11.display, x11.visual), 0, nullptr);
     canvas_width = width;
     canvas_height = height;
-    return x11_create_image(readback, width, height);
+    return true;
 }
 
 // The part of the screen a capture reads, in root coordinates (right and bottom exclusive).
@@ -171,9 +216,17 @@ void compose_rows(std::int32_t x, std::int32_t y, std::int32_t width, std::int32
 }
 
 // Reads rows top .. bottom - 1 of the canvas back, pad bytes and all: a stretch out of the
-// read-back clears them as it copies.
+// read-back clears them as it copies. A shared canvas is read where it lies (after the capture's
+// one round trip, finish_reading).
 bool read_rows(std::int32_t top, std::int32_t bottom) {
-    return x11_get_image_rows(readback, canvas, top, bottom - top);
+    return canvas_shared || x11_get_image_rows(readback, canvas, top, bottom - top);
+}
+
+// Waits until the server has composed everything asked into a shared canvas, when it is read.
+void finish_reading(bool read_back) {
+    if (read_back && canvas_shared) {
+        XSync(x11.display, False);
+    }
 }
 
 // Rows apart by no more than this are read in one request: a round trip costs more than reading
@@ -317,6 +370,7 @@ bool capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t he
         if (!read_fresh_rows(x, y, width, height, read_back)) {
             return false;
         }
+        finish_reading(read_back);
         *fresh = damage.fresh.data();
     } else {
         // What was damaged before a whole capture is in it.
@@ -327,8 +381,10 @@ bool capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t he
         if (read_back && !read_rows(0, height)) {
             return false;
         }
+        finish_reading(read_back);
     }
-    readback_current = read_back;
+    // A shared canvas is its own read-back.
+    readback_current = read_back || canvas_shared;
     ++captures_made;
     damage.whole = false;
     damage.x = x;
@@ -405,5 +461,12 @@ void x11_stop_capture() {
         }
     }
     pictures.clear();
+    // The canvas first: a shared one lies in the read-back's memory.
+    if (canvas != 0) {
+        XRenderFreePicture(x11.display, canvas_picture);
+        XFreePixmap(x11.display, canvas);
+        canvas = 0;
+        canvas_picture = 0;
+    }
     x11_destroy_image(readback);
 }

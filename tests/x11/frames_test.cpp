@@ -5,7 +5,9 @@
 
 #include <X11/Xlib.h>
 
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "x11/support/end_to_end.h"
 #include "x11/support/pattern.h"
@@ -208,5 +210,37 @@ TEST_F(Frames, AForeignClientIsMagnifiedAsTheScreenShowedIt) {
     xlogo.kill_now();
     EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0);
 }
+
+// The capture reads the server's composition in one of three ways: a canvas over shared memory
+// (the default where the server shares pixmaps), a shared-memory image read back (servers that do
+// not: ZRV5_SHARED_CANVAS=0 stands for them) and a plain image read back (no MIT-SHM). Each gives
+// the same blended frames, whole and after the target redraws in place (the rows damage reports).
+class ReadBack : public EndToEnd, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        const std::string way = GetParam();
+        const std::vector<std::string> no_shm = {"-extension", "MIT-SHM"};
+        ASSERT_TRUE(session.start(way == "plain" ? no_shm : std::vector<std::string>{}))
+            << session.failure();
+    }
+};
+
+TEST_P(ReadBack, BlendedFramesWholeAndRedrawnInPlace) {
+    auto target = start_target(800, 600, 300, 200);
+    Zrv5Setup setup;
+    setup.settings = "[Zarvo5]\nstretch=1\nsmoothness=1\ntime=50\n";
+    if (std::string(GetParam()) == "image") {
+        setup.environment = {"ZRV5_SHARED_CANVAS=0"};
+    }
+    auto run = start_and_pick(400, 300, setup);
+    // 800x600 by 3/2 is 1200x900 at (100, 75) on the 1400x1050 screen.
+    expect_screen(blended_frame(target_source(0), 800, 600, 3, 100, 75, exact_pair, exact_quad),
+                  "first-picture");
+    target->command("picture 2");
+    expect_screen(blended_frame(target_source(2), 800, 600, 3, 100, 75, exact_pair, exact_quad),
+                  "second-picture");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWay, ReadBack, ::testing::Values("canvas", "image", "plain"));
 
 }  // namespace
