@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -11,23 +12,22 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/posix_bands.h"
 
 namespace {
 
-// More workers than this gain nothing: the enlargement is bound by memory long before.
-constexpr std::int32_t MAX_BAND_WORKERS = 8;
-
-// Returns the workers asked for: ZRV5_THREADS (1 to 8) when set, else the processor's cores.
+// Returns the workers asked for: ZRV5_THREADS when it is a number from 1 to 8, else the
+// processor's cores, saying so in one line when it is set to anything else.
 std::int32_t workers_wanted() {
     const char* asked = std::getenv("ZRV5_THREADS");
-    if (asked != nullptr && asked[0] != '\0') {
-        const long value = std::strtol(asked, nullptr, 10);
-        if (value >= 1) {
-            return static_cast<std::int32_t>(std::min<long>(value, MAX_BAND_WORKERS));
-        }
+    bool refused = false;
+    const std::int32_t workers =
+        band_workers_for(asked, std::thread::hardware_concurrency(), &refused);
+    if (refused) {
+        std::fprintf(stderr, "zrv5: ZRV5_THREADS=%s is not a number from 1 to %d; using %d\n",
+                     asked, MAX_BAND_WORKERS, workers);
     }
-    const unsigned cores = std::thread::hardware_concurrency();
-    return std::clamp<std::int32_t>(static_cast<std::int32_t>(cores), 1, MAX_BAND_WORKERS);
+    return workers;
 }
 
 class BandPool {
@@ -127,6 +127,22 @@ BandPool& band_pool() {
 }
 
 }  // namespace
+
+std::int32_t band_workers_for(const char* asked, unsigned cores, bool* refused) {
+    *refused = false;
+    if (asked != nullptr && asked[0] != '\0') {
+        std::int32_t value = 0;
+        const char* digit = asked;
+        for (; *digit >= '0' && *digit <= '9' && value <= MAX_BAND_WORKERS; ++digit) {
+            value = value * 10 + (*digit - '0');
+        }
+        if (*digit == '\0' && value >= 1 && value <= MAX_BAND_WORKERS) {
+            return value;
+        }
+        *refused = true;
+    }
+    return static_cast<std::int32_t>(std::clamp<unsigned>(cores, 1, MAX_BAND_WORKERS));
+}
 
 std::int32_t platform_band_workers() { return band_pool().workers(); }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/posix_bands.h"
 
 namespace {
 
@@ -47,6 +48,30 @@ TEST(BandWorkers, EveryBandOfEveryRunEndsOnceBeforeTheRunReturns) {
     }
     if (workers > 1) {
         EXPECT_TRUE(several_threads) << "no run went to more than one thread";
+    }
+}
+
+// ZRV5_THREADS: a whole number from 1 to 8 as it is; anything else set is refused (and said), and
+// unset or refused the cores decide, held to 1..8.
+TEST(BandWorkers, ZRV5_THREADSTakesOneToEightAndRefusesTheRest) {
+    struct Case {
+        const char* asked;
+        unsigned cores;
+        std::int32_t workers;
+        bool refused;
+    };
+    const Case cases[] = {
+        {nullptr, 2, 2, false}, {"", 4, 4, false},    {nullptr, 0, 1, false},
+        {nullptr, 64, 8, false}, {"1", 2, 1, false},  {"8", 2, 8, false},
+        {"3", 16, 3, false},    {"0", 2, 2, true},    {"9", 2, 2, true},
+        {"-2", 2, 2, true},     {"3x", 2, 2, true},   {" 3", 2, 2, true},
+        {"abc", 0, 1, true},    {"99999999999999999999", 4, 4, true},
+    };
+    for (const Case& c : cases) {
+        bool refused = false;
+        EXPECT_EQ(band_workers_for(c.asked, c.cores, &refused), c.workers)
+            << (c.asked ? c.asked : "unset") << " with " << c.cores << " cores";
+        EXPECT_EQ(refused, c.refused) << (c.asked ? c.asked : "unset");
     }
 }
 
