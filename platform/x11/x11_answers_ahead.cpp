@@ -104,9 +104,6 @@ thread_local CursorAsked cursor_asked;
 }  // namespace
 
 bool x11_query_exists(Display* display, Window window, bool ask_ahead) {
-    if (ask_ahead) {
-        prefetched = Prefetched{};
-    }
     // One round trip, where XGetWindowAttributes takes two (it asks for the geometry as well).
     xcb_connection_t* connection = XGetXCBConnection(display);
     const auto id = static_cast<xcb_window_t>(window);

@@ -19,6 +19,7 @@
 #include <X11/extensions/shape.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unordered_map>
@@ -102,12 +103,28 @@ const WindowPicture* picture_of(Window window, VisualID visual_id) {
     return &pictures.emplace(window, made).first->second;
 }
 
+// Whether the canvas may be shared: ZRV5_SHARED_CANVAS=0 reads it back instead, as on a server
+// without shared pixmaps; unset, empty or 1 shares it where the server can. Any other value is
+// said once and shares it.
+bool shared_canvas_allowed() {
+    static const bool allowed = [] {
+        const char* wanted = std::getenv("ZRV5_SHARED_CANVAS");
+        const std::string value = wanted != nullptr ? wanted : "";
+        if (value != "" && value != "0" && value != "1") {
+            std::fprintf(stderr,
+                         "zrv5: ZRV5_SHARED_CANVAS=%s is neither 0 nor 1; the capture is shared "
+                         "where the server can\n",
+                         value.c_str());
+        }
+        return value != "0";
+    }();
+    return allowed;
+}
+
 // Whether the server makes pixmaps over shared memory in the layout of our images (MIT-SHM's
-// shared pixmaps, which many servers leave out). ZRV5_SHARED_CANVAS=0 reads the canvas back
-// instead, as on such a server.
+// shared pixmaps, which many servers leave out).
 bool server_shares_pixmaps() {
-    const char* wanted = std::getenv("ZRV5_SHARED_CANVAS");
-    if (wanted != nullptr && std::string(wanted) == "0") {
+    if (!shared_canvas_allowed()) {
         return false;
     }
     int major = 0;

@@ -126,8 +126,9 @@ struct PlatformCursorImage {
 // Requests sent along with a question for the questions the core asks next; the order they rely
 // on is said at the top of that file. Each answer is taken once.
 
-// Asks whether the window exists, in one round trip. With `ask_ahead` (the GUI thread's tick) its
-// client origin and the pointer are asked in the same round trip, for the next questions.
+// Asks whether the window exists, in one round trip. With `ask_ahead` (the GUI thread's tick, after
+// x11_forget_prefetched) its client origin and the pointer are asked in the same round trip, for
+// the next questions.
 bool x11_query_exists(Display* display, Window window, bool ask_ahead);
 // The client origin, the client point of the root's next point, and the pointer that the last
 // existence question brought along; false when there is none (ask the server).

@@ -214,7 +214,8 @@ TEST_F(Frames, AForeignClientIsMagnifiedAsTheScreenShowedIt) {
 // The capture reads the server's composition in one of three ways: a canvas over shared memory
 // (the default where the server shares pixmaps), a shared-memory image read back (servers that do
 // not: ZRV5_SHARED_CANVAS=0 stands for them) and a plain image read back (no MIT-SHM). Each gives
-// the same blended frames, whole and after the target redraws in place (the rows damage reports).
+// the same blended frames, whole and after the target redraws in place (the rows damage reports);
+// an unknown value of the switch is said and changes nothing.
 class ReadBack : public EndToEnd, public ::testing::WithParamInterface<const char*> {
 protected:
     void SetUp() override {
@@ -229,8 +230,11 @@ TEST_P(ReadBack, BlendedFramesWholeAndRedrawnInPlace) {
     auto target = start_target(800, 600, 300, 200);
     Zrv5Setup setup;
     setup.settings = "[Zarvo5]\nstretch=1\nsmoothness=1\ntime=50\n";
-    if (std::string(GetParam()) == "image") {
+    const std::string way = GetParam();
+    if (way == "image") {
         setup.environment = {"ZRV5_SHARED_CANVAS=0"};
+    } else if (way == "unknown") {
+        setup.environment = {"ZRV5_SHARED_CANVAS=no"};
     }
     auto run = start_and_pick(400, 300, setup);
     // 800x600 by 3/2 is 1200x900 at (100, 75) on the 1400x1050 screen.
@@ -239,8 +243,14 @@ TEST_P(ReadBack, BlendedFramesWholeAndRedrawnInPlace) {
     target->command("picture 2");
     expect_screen(blended_frame(target_source(2), 800, 600, 3, 100, 75, exact_pair, exact_quad),
                   "second-picture");
+    // A value that is neither 0 nor 1 is said, once, and the canvas shared as by default.
+    EXPECT_EQ(run->process().stderr_text(),
+              way == "unknown" ? "zrv5: ZRV5_SHARED_CANVAS=no is neither 0 nor 1; the capture is "
+                                 "shared where the server can\n"
+                               : "");
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryWay, ReadBack, ::testing::Values("canvas", "image", "plain"));
+INSTANTIATE_TEST_SUITE_P(EveryWay, ReadBack,
+                         ::testing::Values("canvas", "image", "plain", "unknown"));
 
 }  // namespace
