@@ -257,7 +257,8 @@ void take_damaged_rows(std::int32_t y, std::int32_t height) {
         return;
     }
     const std::int32_t first = std::max(0, -y);
-    const std::int32_t last = std::min(height, x11.height - y);  // exclusive
+    const auto last = static_cast<std::int32_t>(std::min<std::int64_t>(
+        height, static_cast<std::int64_t>(damage.rows.size()) - y));  // exclusive
     for (std::int32_t row = first; row < last; ++row) {
         damage.fresh[static_cast<std::size_t>(row)] =
             damage.rows[static_cast<std::size_t>(y + row)];
@@ -439,8 +440,11 @@ void x11_capture_note(const XEvent& event) {
         if (left >= damage.x + damage.width || left + notify.area.width <= damage.x) {
             return;
         }
+        // The rows are those of the root as the capture last measured it: damage of a root grown
+        // since lies beyond them until the change is followed (x11_capture_follow_root).
         const int first = std::max(top, 0);
-        const int last = std::min(top + static_cast<int>(notify.area.height), x11.height);
+        const int last = static_cast<int>(std::min<std::int64_t>(
+            std::int64_t{top} + notify.area.height, static_cast<std::int64_t>(damage.rows.size())));
         for (int row = first; row < last; ++row) {
             damage.rows[static_cast<std::size_t>(row)] = 1;
         }
@@ -461,6 +465,20 @@ void x11_capture_note(const XEvent& event) {
     }
     // The overlay is never composed, and only this program draws the background window.
     if (window != x11.overlay && window != x11.background_window) {
+        x11_capture_whole();
+    }
+}
+
+void x11_capture_follow_root() {
+    if (x11.background_window != 0) {
+        // The capture's root background covers the whole root, whatever its new size.
+        XResizeWindow(x11.display, x11.background_window, static_cast<unsigned>(x11.width),
+                      static_cast<unsigned>(x11.height));
+    }
+    if (damage.available &&
+        damage.rows.size() != static_cast<std::size_t>(std::max(x11.height, 0))) {
+        damage.rows.assign(static_cast<std::size_t>(std::max(x11.height, 0)), 0);
+        damage.any = false;
         x11_capture_whole();
     }
 }

@@ -203,6 +203,9 @@ XID x11_capture_in_server(std::int32_t x, std::int32_t y, std::int32_t width, st
 void x11_capture_note(const XEvent& event);
 // Makes the next capture read everything.
 void x11_capture_whole();
+// Follows a change of the root's size (x11.width, x11.height read anew): the root background and
+// the rows damage is noted in take the new size, and the next capture reads everything.
+void x11_capture_follow_root();
 void x11_stop_capture();
 
 // --- x11_top_levels.cpp ---

@@ -83,11 +83,7 @@ void end_view_without_monitor(const MonitorFollow& follow) {
 // Measures the monitors again after a change and keeps the overlay on its monitor.
 void follow_change() {
     const MonitorReport now = read_monitors();
-    if (x11.background_window != 0) {
-        // The capture's root background covers the whole root, whatever its new size.
-        XResizeWindow(x11.display, x11.background_window, static_cast<unsigned>(x11.width),
-                      static_cast<unsigned>(x11.height));
-    }
+    x11_capture_follow_root();
     if (x11.overlay == 0) {
         return;
     }

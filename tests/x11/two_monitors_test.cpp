@@ -228,6 +228,31 @@ TEST_F(TwoMonitors, TheViewEndsWhenItsMonitorGoesOrChangesSize) {
     }
 }
 
+// The root grows under a running view (a monitor added below it, `xrandr --fb`): the view goes on
+// on its monitor, following the target as it changes, and ends as usual. The capture's rows of
+// the root were once sized at start only: the damage of the grown root's new rows overflowed them.
+class GrowingRoot : public TwoMonitors {
+protected:
+    void SetUp() override {
+        root_height_ = 1600;  // the size the server can grow back to
+        TwoMonitors::SetUp();
+        ASSERT_TRUE(set_root_size(session.display(), ROOT_WIDTH, ROOT_HEIGHT));
+        root_height_ = ROOT_HEIGHT;
+    }
+};
+
+TEST_F(GrowingRoot, TheViewGoesOnWhenTheRootGrows) {
+    start_view(FIRST_VIEW_OF_640x480, 640, 480, 200, 150, 0);
+    ASSERT_TRUE(set_root_size(session.display(), ROOT_WIDTH, 1600));
+    target_->command("picture 1");
+    variant_ = 1;
+    session.move_pointer(200 + 300, 150 + 200);
+    expect_view(FIRST_VIEW_OF_640x480, 300, 200, "after-growth");
+    target_->command("close");
+    EXPECT_EQ(run_->process().wait_exit(EXIT_MS), 0);
+    EXPECT_EQ(run_->process().stderr_text(), "");
+}
+
 // Without RandR the monitors are Xinerama's heads. Xvfb lays its screens over each other at
 // (0, 0); with a 1024x768 screen first and a 1400x1050 one second, the root is 1400x1050 and its
 // first head 1024x768: the view fills that head, tripling 320x240 at (32, 24), and the rest of the

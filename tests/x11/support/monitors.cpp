@@ -68,3 +68,22 @@ void announce_screen_change(Display* display) {
     XSync(display, False);
     XRRFreeScreenResources(resources);
 }
+
+bool set_root_size(Display* display, int width, int height) {
+    const Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResources(display, root);
+    XSync(display, False);
+    refused_code = 0;
+    XErrorHandler previous = XSetErrorHandler(note_refusal);
+    for (int i = 0; resources != nullptr && i < resources->ncrtc; ++i) {
+        XRRSetCrtcConfig(display, resources, resources->crtcs[i], CurrentTime, 0, 0, None,
+                         RR_Rotate_0, nullptr, 0);
+    }
+    XRRSetScreenSize(display, root, width, height, width / 4, height / 4);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    if (resources != nullptr) {
+        XRRFreeScreenResources(resources);
+    }
+    return refused_code == 0;
+}

@@ -25,3 +25,7 @@ void remove_monitor(Display* display, const std::string& name);
 // Sends the notifications of a screen change, as a display plugged or unplugged does: Xvfb sends
 // none when monitors are declared or removed, so the primary output is changed (to none or back).
 void announce_screen_change(Display* display);
+
+// Gives the root a new size, as `xrandr --fb` does: the server's one output is switched off first,
+// since a root smaller than its CRTC is refused. False when the server refuses.
+bool set_root_size(Display* display, int width, int height);
