@@ -1,5 +1,8 @@
-// The GUI thread's message loop for the Windows backend: GetMessageA and dispatch until the quit
-// message, the default window procedure and posting the quit message.
+// The GUI thread's message loop for the Windows backend: every message waiting is dispatched
+// before the timers are looked at (as a window timer's WM_TIMER comes only once the queue is
+// empty), then a due timer's WM_TIMER is posted, else the loop waits for either
+// (MsgWaitForMultipleObjectsEx on the timer of win32_timer.cpp); the default window procedure and
+// posting the quit message.
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -7,14 +10,26 @@
 
 std::int32_t platform_run_message_loop() {
     MSG message{};
-    // GetMessageA returns -1 on an error; only 0 (the quit message) ends the loop.
-    while (GetMessageA(&message, nullptr, 0, 0) != 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+    for (;;) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) != 0) {
+            if (message.message == WM_QUIT) {
+                // A quit posted from elsewhere ends the loop with the pick still awaited.
+                win32_remove_pick_hook();
+                return static_cast<std::int32_t>(message.wParam);
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (win32_run_due_timer()) {
+            continue;
+        }
+        HANDLE timer = nullptr;
+        const DWORD timeout = win32_arm_timer(&timer);
+        // MWMO_INPUTAVAILABLE: input that a peek has seen but left in the queue also wakes it
+        // ("MsgWaitForMultipleObjectsEx function").
+        MsgWaitForMultipleObjectsEx(timer != nullptr ? 1 : 0, &timer, timeout, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
     }
-    // A quit posted from elsewhere ends the loop with the pick still awaited.
-    win32_remove_pick_hook();
-    return static_cast<std::int32_t>(message.wParam);
 }
 
 std::intptr_t platform_default_procedure(WindowHandle window, std::uint32_t message,

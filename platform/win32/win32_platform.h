@@ -54,6 +54,12 @@ inline Box from_rect(const RECT& rect) {
 // Removes the low-level mouse hook that waits for the pick, if it is there.
 void win32_remove_pick_hook();
 
+// The loop's timers (win32_timer.cpp): posts the WM_TIMER of the first timer that is due and says
+// whether there was one; arms the waitable timer for the next one and returns it in
+// *timer with INFINITE, or no timer and how long the loop may wait (INFINITE without timers).
+bool win32_run_due_timer();
+DWORD win32_arm_timer(HANDLE* timer);
+
 // Leaves the window out of screen captures (WDA_EXCLUDEFROMCAPTURE) where Windows can and says
 // whether it now is; elsewhere the window's affinity stays none.
 bool win32_exclude_from_capture(HWND window);

@@ -1,5 +1,5 @@
 // The GUI thread's message loop on X11: X events become the overlay's messages, timers tick from
-// the loop itself (their rules are in posix_timer.h), and a posted quit ends it.
+// the loop itself (their rules are in platform/timer_queue.h), and a posted quit ends it.
 #include <X11/Xlib.h>
 
 #include <fcntl.h>
@@ -11,7 +11,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "platform/posix/posix_timer.h"
+#include "platform/timer_queue.h"
 #include "platform/x11/x11_platform.h"
 #include "platform/x11/x11_tick_timing.h"
 

@@ -1,6 +1,6 @@
-// Tests of the X11 loop's timer rules, without a display: the period's floor and ceiling, and ticks
-// that never pile up after an overrun.
-#include "platform/posix/posix_timer.h"
+// Tests of the message loops' timer rules (X11's and Windows'), without a display: the period's
+// floor and ceiling, and ticks that never pile up after an overrun.
+#include "platform/timer_queue.h"
 
 #include <gtest/gtest.h>
 

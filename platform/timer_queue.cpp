@@ -1,5 +1,5 @@
-// The timers of the X11 message loop as plain bookkeeping (no X here).
-#include "platform/posix/posix_timer.h"
+// The timers of a message loop that keeps its own, as plain bookkeeping (no OS header here).
+#include "platform/timer_queue.h"
 
 #include <algorithm>
 

@@ -1,5 +1,6 @@
-// The timers of the X11 message loop as plain bookkeeping, kept apart from X so that their rules
-// can be tested alone. The rules are the Windows timer's: a period below 10 ms is 10 ms and a
+// The timers of a message loop that keeps its own (X11's; Windows', which waits on a waitable timer
+// rather than the system's coarse window timers), as plain bookkeeping with no OS header, so that
+// their rules are written once and tested alone. The rules are the Windows window timer's: a period below 10 ms is 10 ms and a
 // negative one the largest period; a timer is due once however many of its periods have passed, so
 // a tick that overruns is followed by at most one more, and missed periods are not made up.
 #pragma once
