@@ -48,6 +48,12 @@ std::int32_t zrv5_main(InstanceHandle instance, InstanceHandle previous, std::in
 std::intptr_t overlay_window_procedure(WindowHandle window, std::uint32_t message,
                                        std::uintptr_t first, std::intptr_t second);
 
+// Tells the core, on the GUI thread, that the screen the view fills has a new size and that the
+// overlay already covers it: a running view is laid out again as at the pick (scale, effective
+// mode, placement, surfaces, bands), keeping its target, the shared profile and the timer; before
+// the pick, the pick lays out for the new size.
+void overlay_screen_changed(WindowHandle overlay, std::int32_t width, std::int32_t height);
+
 // === What the platform provides ==============================================================
 
 // --- Start-up ---------------------------------------------------------------------------------
@@ -90,8 +96,9 @@ std::intptr_t platform_default_procedure(WindowHandle window, std::uint32_t mess
 
 // --- Window system ----------------------------------------------------------------------------
 
-// Makes the next left-button release anywhere on the screen come to `window` as MSG_LBUTTONUP.
-void platform_set_capture(WindowHandle window);
+// Makes the release of the next whole left-button click anywhere on the screen come to `window` as
+// MSG_LBUTTONUP; false when the platform cannot watch the mouse for it.
+bool platform_set_capture(WindowHandle window);
 
 // Gives up the capture that platform_set_capture took.
 void platform_release_capture();
@@ -168,6 +175,9 @@ BitmapHandle platform_create_bitmap(DrawContext reference, std::int32_t width, s
 
 // Creates a memory drawing context compatible with `reference`; none on failure.
 DrawContext platform_create_memory_context(DrawContext reference);
+
+// Deletes a memory context made by platform_create_memory_context; nothing for none.
+void platform_delete_memory_context(DrawContext context);
 
 // Selects the bitmap into the memory context, so copies to and from the context reach its pixels.
 void platform_select_bitmap(DrawContext context, BitmapHandle bitmap);

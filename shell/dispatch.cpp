@@ -3,6 +3,7 @@
 // Portable core: no OS header.
 #include "platform/platform.h"
 #include "shell/pick.h"
+#include "shell/placement.h"
 #include "shell/tick.h"
 #include "vocabulary/companion_contract.h"
 #include "vocabulary/view_state.h"
@@ -22,8 +23,11 @@ std::intptr_t overlay_window_procedure(WindowHandle window, std::uint32_t messag
                                        std::uintptr_t first, std::intptr_t second) {
     switch (message) {
     case MSG_CREATE:
-        // The next left-button release anywhere on the screen comes here: that is the pick.
-        platform_set_capture(window);
+        // The next whole left-button click anywhere on the screen comes here: its release is the
+        // pick. Without it nothing could ever pick, and the program would wait for ever.
+        if (!platform_set_capture(window)) {
+            refuse_view(window, PICK_UNWATCHED_TEXT);
+        }
         return 0;
     case MSG_DESTROY:
     case MSG_QUIT:
@@ -37,4 +41,8 @@ std::intptr_t overlay_window_procedure(WindowHandle window, std::uint32_t messag
     default:
         return platform_default_procedure(window, message, first, second);
     }
+}
+
+void overlay_screen_changed(WindowHandle overlay, std::int32_t width, std::int32_t height) {
+    place_view_again(overlay, width, height);
 }

@@ -30,6 +30,7 @@ std::int32_t zrv5_main(InstanceHandle instance, InstanceHandle previous, std::in
     v.timer_period = settings.time;
     v.mouse_trs = settings.mouse_trs;
     v.stretch = settings.stretch;
+    v.stretch_setting = settings.stretch;
 
     const KernelSlots kernels = choose_kernels(settings.smoothness);
     v.blend_pair = kernels.blend_pair;

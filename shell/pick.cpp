@@ -15,15 +15,15 @@ namespace {
 // The exit code of a process whose pick was refused.
 constexpr std::int32_t EXIT_PICK_REFUSED = 1;
 
-// Shows the error box and, once it is closed, ends the program: an overlay with no view and no
-// capture could otherwise only wait, invisible, to be destroyed from outside.
-void refuse_pick(WindowHandle overlay) {
-    platform_message_box(overlay, "ZRV5", "Error");
+void refuse_pick(WindowHandle overlay) { refuse_view(overlay, "ZRV5"); }
+
+}  // namespace
+
+void refuse_view(WindowHandle overlay, const char* text) {
+    platform_message_box(overlay, text, "Error");
     view_state.exit_code = EXIT_PICK_REFUSED;
     platform_destroy_window(overlay);
 }
-
-}  // namespace
 
 std::intptr_t pick_target(WindowHandle overlay, std::intptr_t packed_point) {
     ViewState& v = view_state;

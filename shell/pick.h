@@ -13,5 +13,13 @@
 // with exit code 1. Returns 0.
 std::intptr_t pick_target(WindowHandle overlay, std::intptr_t packed_point);
 
+// Shows the error box with `text` and, once it is closed, ends the program with exit code 1: an
+// overlay with no view could otherwise only wait, invisible, to be destroyed from outside.
+void refuse_view(WindowHandle overlay, const char* text);
+
+// The error box's text when the platform cannot watch the mouse for the click that picks.
+constexpr const char* PICK_UNWATCHED_TEXT =
+    "ZRV5 cannot watch the mouse for the click that picks a window.";
+
 // The frame timer's identifier.
 constexpr std::uint32_t FRAME_TIMER_ID = 1;

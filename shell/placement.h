@@ -1,6 +1,8 @@
-// Applying the layout at the pick: the scale mode and placement into view_state, and the surfaces
-// of the blended mode. Portable core: no OS header.
+// Applying the layout: at the pick, and again when the screen changes size under a running view.
+// Portable core: no OS header.
 #pragma once
+
+#include <cstdint>
 
 #include "vocabulary/handles.h"
 
@@ -8,3 +10,7 @@
 // in the blended mode also creates the two surfaces (through the overlay's drawing context) and
 // doubles the timer period.
 void place_view(WindowHandle overlay);
+
+// Takes the screen's new size and, when a view runs, chooses its layout again from the stretch
+// setting as the pick did: the surfaces follow the new scale; the timer period stays as it runs.
+void place_view_again(WindowHandle overlay, std::int32_t SW, std::int32_t SH);

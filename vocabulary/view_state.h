@@ -29,6 +29,7 @@ struct ViewState {
     std::int32_t timer_period = DEFAULT_TIME;    // the `time` setting; doubled in the blended mode
     std::int32_t mouse_trs = DEFAULT_MOUSE_TRS;  // cursor mode
     std::int32_t stretch = DEFAULT_STRETCH;  // the setting, then the effective mode of the layout
+    std::int32_t stretch_setting = DEFAULT_STRETCH;  // the setting, kept to lay a view out again
 
     // The pick.
     bool pick_armed = true;
@@ -37,6 +38,7 @@ struct ViewState {
     std::int32_t H = 480;  // capture height
 
     // The layout.
+    bool laid_out = false;  // a view runs: the pick has chosen its layout
     std::int32_t scale = 0;
     std::int32_t offset_x = 0;
     std::int32_t offset_y = 0;

@@ -90,6 +90,12 @@ DrawContext platform_create_memory_context(DrawContext reference) {
     return from_hdc(CreateCompatibleDC(to_hdc(reference)));
 }
 
+void platform_delete_memory_context(DrawContext context) {
+    if (context != nullptr) {
+        DeleteDC(to_hdc(context));
+    }
+}
+
 void platform_select_bitmap(DrawContext context, BitmapHandle bitmap) {
     SelectObject(to_hdc(context), to_hbitmap(bitmap));
 }

@@ -1,6 +1,7 @@
-// The window system for the Windows backend: the overlay's class and window, the release that
-// picks (a low-level mouse hook beside the mouse capture), window lookup and geometry, the on-top
-// placement, the overlay's exclusion from screen capture and the pointer position.
+// The window system for the Windows backend: the overlay's class and window, the click that picks
+// (a low-level mouse hook beside the mouse capture), window lookup and geometry, the on-top
+// placement, the screen's changes of size, the overlay's exclusion from screen capture and the
+// pointer position.
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -26,9 +27,15 @@ constexpr DWORD FIRST_BUILD_EXCLUDING_FROM_CAPTURE = 19041;
 // sees every click on the screen; it is called on the thread that installed it, through that
 // thread's message loop ("LowLevelMouseProc callback function"), which the GUI thread runs while
 // it waits for the pick.
+//
+// Only a whole click picks: a press made before the hook was in (the second press of the
+// double-click that started zrv5, say) went to its window, and so must its release, or that
+// window would wait for ever for the release of a button it saw go down ("About Mouse Input").
 struct PickHook {
     HHOOK hook = nullptr;
     HWND overlay = nullptr;
+    // Set once a press of the left button has been swallowed: its release is the pick.
+    bool pressed = false;
     // Set once the release has been handed to the overlay: clicks after it, before the pick has
     // run, pass on to their windows.
     bool released = false;
@@ -42,29 +49,55 @@ PickHook pick_hook;
 // last input event ("SetForegroundWindow function", Remarks).
 void give_foreground_to_clicked(POINT screen_point) {
     HWND clicked = GetAncestor(WindowFromPoint(screen_point), GA_ROOT);
-    if (clicked != nullptr) {
-        SetForegroundWindow(clicked);
+    // A refusal leaves the keyboard where it was, and Windows flashes the window's taskbar button
+    // instead; the program has no console, so the debugger output says so.
+    if (clicked != nullptr && !SetForegroundWindow(clicked)) {
+        OutputDebugStringA("zrv5: Windows refused the picked window the keyboard "
+                           "(SetForegroundWindow); click it once to type in it\n");
     }
 }
 
-// Swallows the left button's press and release until the pick, and turns the release into the
-// overlay's WM_LBUTTONUP with the release's point in the overlay's client coordinates. It only
-// posts: the pick may show a box or wait for a grab, and a low-level hook that keeps the mouse
-// waiting past LowLevelHooksTimeout is removed by Windows without a word.
+// Swallows the press of the left button and then its release, and turns that release into the
+// overlay's WM_LBUTTONUP with the release's point in the overlay's client coordinates; everything
+// else, a release whose press it did not swallow included, passes on untouched. It only posts: the
+// pick may show a box or wait for a grab, and a low-level hook that keeps the mouse waiting past
+// LowLevelHooksTimeout is removed by Windows without a word ("LowLevelMouseProc callback
+// function").
 LRESULT CALLBACK on_pick_mouse(int code, WPARAM message, LPARAM data) {
-    const bool left_button = message == WM_LBUTTONDOWN || message == WM_LBUTTONUP;
-    if (code != HC_ACTION || !left_button || pick_hook.released) {
+    if (code != HC_ACTION || pick_hook.released) {
         return CallNextHookEx(nullptr, code, message, data);
     }
-    if (message == WM_LBUTTONUP) {
+    if (message == WM_LBUTTONDOWN) {
+        pick_hook.pressed = true;
+    } else if (message == WM_LBUTTONUP && pick_hook.pressed) {
         pick_hook.released = true;
         POINT point = reinterpret_cast<const MSLLHOOKSTRUCT*>(data)->pt;
         give_foreground_to_clicked(point);
         ScreenToClient(pick_hook.overlay, &point);
         PostMessageA(pick_hook.overlay, WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
+    } else {
+        return CallNextHookEx(nullptr, code, message, data);
     }
     // Non-zero keeps the event from the rest of the hook chain and from the window beneath.
     return 1;
+}
+
+// Gives the overlay the screen's new size, when it has one, and has the core lay the view out for
+// it. A resolution or scale change, a monitor plugged, or a game that sets its own display mode
+// ("WM_DISPLAYCHANGE message"; "WM_DPICHANGED message": the suggested rectangle is the overlay's
+// own at the new scale, but the overlay covers the screen, which the desktop window measures).
+void follow_screen(HWND overlay) {
+    RECT screen{};
+    RECT covered{};
+    if (!GetWindowRect(GetDesktopWindow(), &screen) || !GetWindowRect(overlay, &covered) ||
+        EqualRect(&screen, &covered)) {
+        return;
+    }
+    const int width = screen.right - screen.left;
+    const int height = screen.bottom - screen.top;
+    SetWindowPos(overlay, nullptr, screen.left, screen.top, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    overlay_screen_changed(from_hwnd(overlay), width, height);
 }
 
 // Forwards every message of the overlay to the core's window procedure.
@@ -72,6 +105,12 @@ LRESULT CALLBACK overlay_procedure(HWND window, UINT message, WPARAM first, LPAR
     if (message == WM_DESTROY) {
         // An overlay destroyed before any pick must not leave the mouse swallowed.
         win32_remove_pick_hook();
+    }
+    if (message == WM_DISPLAYCHANGE || message == WM_DPICHANGED) {
+        follow_screen(window);
+        if (message == WM_DPICHANGED) {
+            return 0;  // handled: the overlay keeps the size it was just given
+        }
     }
     return static_cast<LRESULT>(overlay_window_procedure(from_hwnd(window), message,
                                                          static_cast<std::uintptr_t>(first),
@@ -159,23 +198,41 @@ bool platform_register_class(InstanceHandle instance) {
 
 WindowHandle platform_create_overlay(InstanceHandle instance, std::int32_t width,
                                      std::int32_t height) {
-    HWND overlay = CreateWindowExA(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOPMOST, OVERLAY_CLASS,
-                                   OVERLAY_TITLE, WS_POPUP, 0, 0, width, height, nullptr, nullptr,
-                                   to_hinstance(instance), nullptr);
+    // A tool window has no taskbar button and no Alt+Tab entry ("Extended Window Styles"): an
+    // Alt+Tab to the invisible overlay would take the keyboard from the window it shows.
+    HWND overlay = CreateWindowExA(WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOPMOST |
+                                       WS_EX_TOOLWINDOW,
+                                   OVERLAY_CLASS, OVERLAY_TITLE, WS_POPUP, 0, 0, width, height,
+                                   nullptr, nullptr, to_hinstance(instance), nullptr);
     return from_hwnd(overlay);
 }
 
 void platform_show_window(WindowHandle window, std::int32_t show_state) {
-    ShowWindow(to_hwnd(window), show_state);
-    UpdateWindow(to_hwnd(window));
+    HWND overlay = to_hwnd(window);
+    // A launcher's minimised or hidden start ("Run: Minimized", start /min) would leave the view
+    // iconic and unseen after the pick. The overlay is invisible until the pick either way, and
+    // showing it active is what lets the pick hand the foreground to the clicked window.
+    const bool unseen = show_state == SW_HIDE || show_state == SW_SHOWMINIMIZED ||
+                        show_state == SW_MINIMIZE || show_state == SW_SHOWMINNOACTIVE ||
+                        show_state == SW_FORCEMINIMIZE;
+    ShowWindow(overlay, unseen ? SW_SHOW : show_state);
+    // The first ShowWindow of a process started with startup information takes its show state
+    // from there, whatever it is given; the next one is obeyed ("ShowWindow function", Remarks).
+    if (IsIconic(overlay)) {
+        ShowWindow(overlay, SW_RESTORE);
+    } else if (!IsWindowVisible(overlay) && overlay != nullptr) {
+        ShowWindow(overlay, SW_SHOW);
+    }
+    UpdateWindow(overlay);
 }
 
-void platform_set_capture(WindowHandle window) {
+bool platform_set_capture(WindowHandle window) {
     // Costs nothing; the pick comes through the hook below, which does not depend on it.
     SetCapture(to_hwnd(window));
     win32_remove_pick_hook();
     pick_hook.overlay = to_hwnd(window);
     pick_hook.hook = SetWindowsHookExA(WH_MOUSE_LL, on_pick_mouse, GetModuleHandleA(nullptr), 0);
+    return pick_hook.hook != nullptr;
 }
 
 void platform_release_capture() {

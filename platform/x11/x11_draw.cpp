@@ -19,6 +19,11 @@ enum class ContextKind { overlay, screen, memory };
 
 RowChanges x11_overlay_changes;
 
+void x11_overlay_remade() {
+    // An image of rows the changes do not follow yet is taken as unknown and sent whole.
+    x11_overlay_changes.rows.clear();
+}
+
 struct PlatformDrawContext {
     ContextKind kind = ContextKind::memory;
     PlatformBitmap* bitmap = nullptr;  // a memory context's selected bitmap
@@ -352,6 +357,12 @@ BitmapHandle platform_create_bitmap(DrawContext, std::int32_t width, std::int32_
 }
 
 DrawContext platform_create_memory_context(DrawContext) { return new PlatformDrawContext; }
+
+void platform_delete_memory_context(DrawContext context) {
+    if (context != nullptr && context->kind == ContextKind::memory) {
+        delete context;
+    }
+}
 
 void platform_select_bitmap(DrawContext context, BitmapHandle bitmap) {
     if (context != nullptr && context->kind == ContextKind::memory) {

@@ -240,6 +240,8 @@ void x11_handle_event(XEvent& event);
 
 // The rows of the overlay's image that differ from what the server shows.
 extern RowChanges x11_overlay_changes;
+// The overlay's image was made anew (another size): the next frame draws and presents all of it.
+void x11_overlay_remade();
 
 // --- x11_present.cpp ---
 
@@ -288,8 +290,8 @@ void x11_stacking_note(const XEvent& event);
 Box x11_measure_monitor();
 // The view's monitor in root coordinates: where the overlay lies.
 Box x11_monitor_box();
-// Follows a RandR change notification (the overlay moves with its monitor, or the view ends);
-// false for any other event.
+// Follows a RandR change notification (the overlay moves with its monitor and takes its size, or
+// the view ends); false for any other event.
 bool x11_monitor_event(XEvent& event);
 
 // The view started by the command line (x11_start.cpp). x11_check_start runs once the display is
@@ -312,7 +314,7 @@ bool x11_start_timed_out();
 // MONITOR_LOOK_MS.
 constexpr std::int64_t MONITOR_LOOK_MS = 1000;
 void x11_monitor_look();
-// Whether the view ended because its monitor went away or changed size.
+// Whether the view ended because its monitor went away.
 bool x11_monitor_lost();
 
 // --- x11_init.cpp ---

@@ -1,7 +1,8 @@
 // The screen on X11 is one monitor: the one x11_monitor_choice.cpp chooses from what RandR and Xinerama
 // report, measured once at start-up. The overlay lies on it; everything else stays in root
 // coordinates. While the overlay exists, RandR's change notifications are followed: the overlay
-// moves with its monitor, and the view ends when its monitor is gone or has changed size.
+// moves with its monitor and takes its new size (the view is then laid out again), and the view
+// ends when its monitor is gone.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
@@ -67,17 +68,27 @@ std::int32_t height_of(const Box& box) { return box.bottom - box.top; }
 // Ends the view whose monitor went away: one line on standard error, then the overlay is destroyed
 // as any other end of the view destroys it (timer stopped, the companion told); the program then
 // exits with 1 (main).
-void end_view_without_monitor(const MonitorFollow& follow) {
-    if (follow.fate == MonitorFate::gone) {
-        std::fprintf(stderr, "zrv5: the view's monitor is gone; the view ends\n");
-    } else {
-        std::fprintf(stderr,
-                     "zrv5: the view's monitor changed from %dx%d to %dx%d; the view ends\n",
-                     width_of(view_monitor.box), height_of(view_monitor.box), width_of(follow.box),
-                     height_of(follow.box));
-    }
+void end_view_without_monitor() {
+    std::fprintf(stderr, "zrv5: the view's monitor is gone; the view ends\n");
     monitor_lost = true;
     platform_destroy_window(WindowHandle{x11.overlay});
+}
+
+// Gives the overlay its monitor's new place and size, with an image of that size, and has the core
+// lay the view out again for it.
+void follow_resize(const Box& box) {
+    view_monitor.box = box;
+    const std::int32_t width = width_of(box);
+    const std::int32_t height = height_of(box);
+    x11_present_wait();  // the server may still be reading the old image
+    XMoveResizeWindow(x11.display, x11.overlay, box.left, box.top, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height));
+    x11_create_image(x11.overlay_image, width, height);
+    x11_overlay_remade();
+    x11_scale_exposed();
+    x11_capture_whole();
+    XFlush(x11.display);
+    overlay_screen_changed(WindowHandle{x11.overlay}, width, height);
 }
 
 // Measures the monitors again after a change and keeps the overlay on its monitor.
@@ -92,8 +103,10 @@ void follow_change() {
         view_monitor.box = follow.box;
         XMoveWindow(x11.display, x11.overlay, follow.box.left, follow.box.top);
         XFlush(x11.display);
-    } else if (follow.fate == MonitorFate::gone || follow.fate == MonitorFate::resized) {
-        end_view_without_monitor(follow);
+    } else if (follow.fate == MonitorFate::resized) {
+        follow_resize(follow.box);
+    } else if (follow.fate == MonitorFate::gone) {
+        end_view_without_monitor();
     }
 }
 

@@ -130,13 +130,15 @@ bool x11_try_grab() {
     return x11.capture_held;
 }
 
-void platform_set_capture(WindowHandle window) {
+bool platform_set_capture(WindowHandle window) {
     // A view that the command line starts takes no click: the pointer stays the user's.
     if (!is_overlay(window) || x11_start_scripted()) {
-        return;
+        return true;
     }
+    // A grab that another client's grab refuses is asked for again until it holds.
     x11.capture_wanted = true;
     x11_try_grab();
+    return true;
 }
 
 void platform_release_capture() {

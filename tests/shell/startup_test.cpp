@@ -116,6 +116,21 @@ TEST_F(StartupTest, OtherMessagesGoToTheDefaultHandling) {
     EXPECT_EQ(tp.check_order({"message 15", "default_procedure overlay 15"}), "");
 }
 
+// Without a way to watch the mouse for the pick, no click could ever start a view: the error box
+// says so and the program ends with exit code 1, before anything is published.
+TEST_F(StartupTest, AStartThatCannotWatchTheMouseShowsTheBoxAndEndsWithOne) {
+    tp.fail_set_capture = true;
+    EXPECT_EQ(tp.run_system(), 1);
+    ASSERT_EQ(tp.message_boxes.size(), 1u);
+    EXPECT_EQ(tp.message_boxes[0].text,
+              "ZRV5 cannot watch the mouse for the click that picks a window.");
+    EXPECT_EQ(tp.message_boxes[0].caption, "Error");
+    EXPECT_EQ(tp.count("write_profile"), 0);
+    EXPECT_EQ(tp.check_order({"set_capture overlay", "message_box", "destroy_window overlay",
+                              "MyEndHook", "post_quit 1", "loop ends 1"}),
+              "");
+}
+
 TEST_F(StartupTest, TimerMessageBeforeThePickDestroysTheOverlay) {
     tp.then([&] { tp.force_timer_message(7); });
     EXPECT_EQ(tp.run_system(), 0);

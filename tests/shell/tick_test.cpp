@@ -229,6 +229,52 @@ TEST_F(TickTest, MissingSurfaceMemorySkipsTheBlendedImageButNotTheBands) {
     EXPECT_EQ(tp.outstanding_contexts(), 0);
 }
 
+// The screen changes size under a running view (a resolution change, a monitor resized): the view
+// is laid out again as at the pick from the stretch setting, its surfaces made or given back, its
+// frames exact at the new placement, with the same target, profile and timer.
+TEST_F(TickTest, AChangedScreenLaysTheViewOutAgain) {
+    const Rect client{100, 80, 640, 480};
+    set_setting(tp, "stretch", "1");
+    add_patterned_target(tp, client);
+    tp.queue_click(centre_of(client));
+    tp.queue_ticks(1);
+    tp.then([&] {
+        // 1400 is more than twice 640: the whole factor 2 at (60, 45).
+        EXPECT_EQ(view_state.stretch, 0);
+        // 1024 lies between 3/2 and 2 times 640: the 3/2 blend, 960x720 at (32, 24).
+        tp.change_screen(1024, 768);
+        add_patterned_target(tp, client);
+        tp.tick(1);
+    });
+    tp.then([&] {
+        EXPECT_EQ(view_state.stretch, 1);
+        EXPECT_EQ(view_state.scale, 3);
+        EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1024, 768},
+                                  [&](std::int32_t x, std::int32_t y) {
+                                      const bool image = x >= 32 && x < 992 && y >= 24 && y < 744;
+                                      return image ? tp.overlay_pixel(x, y) : Pixel{0};
+                                  }),
+                  "");
+        EXPECT_EQ(blended_image_diff(tp, client, 3, fast_pair, fast_quad), "");
+        tp.change_screen(1400, 1050);
+        add_patterned_target(tp, client);
+        tp.tick(1);
+    });
+    tp.queue_quit(0);
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050},
+                              [](std::int32_t x, std::int32_t y) {
+                                  return whole_factor_frame(x, y, 2, Point{60, 45}, 640, 480);
+                              }),
+              "");
+    // The surfaces of the blend are given back once the whole factor no longer needs them.
+    EXPECT_EQ(tp.count("delete_memory_context"), 3);
+    EXPECT_EQ(tp.count("delete_bitmap"), 3);
+    EXPECT_EQ(tp.count("set_timer"), 1);
+    EXPECT_EQ(tp.count("write_profile"), 4);
+    EXPECT_EQ(tp.count("MySetHook"), 1);
+}
+
 TEST_F(TickTest, CaptureFollowsAMovedTargetAndKeepsItsSize) {
     const WindowHandle target = add_patterned_target(tp, Rect{200, 100, 640, 480});
     tp.queue_click(Point{300, 200});

@@ -139,6 +139,7 @@ public:
     bool fail_memory_context = false;
     bool fail_copy_cursor = false;
     bool fail_cursor_info = false;
+    bool fail_set_capture = false;  // the mouse cannot be watched for the pick
     ThreadMode thread_mode = ThreadMode::Immediate;
     // The band workers the platform says it has; the bands themselves run in turn, in order, and
     // each run's band count is kept.
@@ -203,6 +204,9 @@ public:
                             std::uint32_t owner_thread = TARGET_THREAD,
                             std::uintptr_t handle_value = 0);
     void move_window(WindowHandle window, Point client_origin);
+    // Gives the screen a new size, as a display change does: the screen reads DESKTOP_COLOUR again,
+    // the overlay covers it, black, and the core is told.
+    void change_screen(std::int32_t width, std::int32_t height);
     void resize_window(WindowHandle window, std::int32_t width, std::int32_t height);
     // Puts the window above every other test window.
     void raise_window(WindowHandle window);

@@ -388,6 +388,22 @@ DrawContext platform_create_memory_context(DrawContext reference) {
     return tp.new_context(PlatformDrawContext::Kind::Memory, WindowHandle{});
 }
 
+void platform_delete_memory_context(DrawContext context) {
+    TestPlatform& tp = test_platform;
+    tp.record("delete_memory_context " + context_name(context));
+    if (context == nullptr) {
+        return;
+    }
+    if (!tp.is_context(context) || context->kind != PlatformDrawContext::Kind::Memory ||
+        context->released) {
+        tp.fail("delete_memory_context: " + context_name(context) + " is not a live memory context");
+        return;
+    }
+    // Its bitmap is no longer selected anywhere, and may be deleted.
+    context->bitmap = nullptr;
+    context->released = true;
+}
+
 void platform_select_bitmap(DrawContext context, BitmapHandle bitmap) {
     TestPlatform& tp = test_platform;
     tp.record("select_bitmap " + context_name(context) + " " + bitmap_name(bitmap));

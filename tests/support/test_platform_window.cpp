@@ -135,6 +135,21 @@ WindowHandle TestPlatform::create_overlay(std::int32_t width, std::int32_t heigh
     return overlay;
 }
 
+void TestPlatform::change_screen(std::int32_t width, std::int32_t height) {
+    screen_width_ = std::max(width, 0);
+    screen_height_ = std::max(height, 0);
+    screen_.assign(static_cast<std::size_t>(screen_width_) * static_cast<std::size_t>(screen_height_),
+                   DESKTOP_COLOUR);
+    overlay_width_ = screen_width_;
+    overlay_height_ = screen_height_;
+    overlay_pixels_.assign(screen_.size(), 0u);
+    if (TestWindow* found = find_window(overlay)) {
+        found->client = Rect{0, 0, overlay_width_, overlay_height_};
+    }
+    record("screen_changed " + std::to_string(width) + " " + std::to_string(height));
+    overlay_screen_changed(overlay, width, height);
+}
+
 void TestPlatform::destroy(WindowHandle window) {
     TestWindow* found = find_window(window);
     if (found == nullptr || !found->exists) {
@@ -283,12 +298,16 @@ std::int32_t TestPlatform::run_message_loop() {
 
 // --- Seam: window system ---------------------------------------------------------------------
 
-void platform_set_capture(WindowHandle window) {
+bool platform_set_capture(WindowHandle window) {
     test_platform.record("set_capture " + test_platform.window_name(window));
     const TestWindow* found = test_platform.find_window(window);
+    if (test_platform.fail_set_capture) {
+        return false;
+    }
     if (found != nullptr && found->exists) {
         test_platform.capture_holder = window;
     }
+    return true;
 }
 
 void platform_release_capture() {

@@ -124,12 +124,16 @@ void ProgramRun::use_held_build() {
 
 void ProgramRun::post_quit() { PostThreadMessageA(process_.dwThreadId, WM_QUIT, 0, 0); }
 
-bool ProgramRun::start() {
+bool ProgramRun::start(int show_state) {
     SetEnvironmentVariableA("ZRV5_HOOK_LOG", log_path_.c_str());
     const std::string program = folder_ + "\\zrv5.exe";
     std::string command = "\"" + program + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    if (show_state >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(show_state);
+    }
     return CreateProcessA(program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                           folder_.c_str(), &startup, &process_) != 0;
 }
@@ -223,6 +227,15 @@ bool real_click(POINT screen_point) {
         return false;
     }
     // The click's events come to this process's windows through the X server: let them arrive.
+    eventually([] { return false; }, CLICK_SETTLE_MS);
+    return true;
+}
+
+bool real_button(POINT screen_point, const char* action) {
+    if (!make_x_input("mousemove " + std::to_string(screen_point.x) + " " +
+                      std::to_string(screen_point.y) + " " + action + " 1")) {
+        return false;
+    }
     eventually([] { return false; }, CLICK_SETTLE_MS);
     return true;
 }

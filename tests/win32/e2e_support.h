@@ -43,7 +43,9 @@ public:
     void use_held_build();
     // The run's folder, also the program's working folder.
     const std::string& folder() const { return folder_; }
-    bool start();
+    // Starts the program; a show state of 0 or more is handed over as a launcher's (the startup
+    // information's wShowWindow, as `start /min` gives SW_SHOWMINNOACTIVE).
+    bool start(int show_state = -1);
     // Posts the quit message to the program's thread, as any other program could.
     void post_quit();
     // Waits for the end of the program; returns its exit code, or -1 when it did not end.
@@ -86,6 +88,10 @@ ButtonMessages left_button_messages(HWND window);
 // (XTest), as a user would: the click goes wherever Windows sends a real click. Returns once its
 // events have had time to arrive; false when the click could not be made.
 bool real_click(POINT screen_point);
+
+// Moves the pointer to the screen point and presses ("mousedown") or releases ("mouseup") the left
+// button there through the X server; returns once its events have had time to arrive.
+bool real_button(POINT screen_point, const char* action);
 
 // Presses ("keydown") or releases ("keyup") a key through the X server; it goes to the window that
 // has the keyboard focus.

@@ -69,8 +69,9 @@ TEST_F(EndToEnd, OverlayIsAnInvisibleFullScreenTopmostWindowThatTakesNoInput) {
     ASSERT_NE(overlay, nullptr) << "no window of class and title ZRV5";
 
     const LONG ex_style = GetWindowLongA(overlay, GWL_EXSTYLE);
-    EXPECT_EQ(ex_style & (WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOPMOST),
-              WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOPMOST);
+    // A tool window: no taskbar button, no Alt+Tab entry.
+    EXPECT_EQ(ex_style & (WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_TOOLWINDOW),
+              WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_TOOLWINDOW);
     const LONG style = GetWindowLongA(overlay, GWL_STYLE);
     EXPECT_NE(static_cast<DWORD>(style) & WS_POPUP, 0u);
     EXPECT_EQ(static_cast<DWORD>(style) & (WS_CAPTION | WS_THICKFRAME | WS_CHILD), 0u);
@@ -118,6 +119,49 @@ TEST_F(EndToEnd, ARealClickPicksTheClickedWindowWhichNeverSeesIt) {
 
     DestroyWindow(window);
     targets.clear();
+    EXPECT_EQ(run.wait_for_exit(), 0);
+}
+
+// Only a whole click picks. A press made before the start (the second press of the double-click
+// that started zrv5) and released after it reaches its window, press and release alike, so that
+// the window is not left waiting for the release; the next whole click picks.
+TEST_F(EndToEnd, AReleaseWhosePressCameBeforeTheStartDoesNotPick) {
+    HWND window = target(150, 120, 320, 240);
+    POINT point{20, 20};
+    ClientToScreen(window, &point);
+    ASSERT_TRUE(real_button(point, "mousedown"));
+    ProgramRun run(name_of_test(), "[Zarvo5]\r\ntime=20\r\n");
+    ASSERT_TRUE(run.start());
+    HWND overlay = run.find_overlay();
+    ASSERT_NE(overlay, nullptr);
+    // Shown once it is created, and its hook is set in its creation.
+    ASSERT_TRUE(eventually([&] { return IsWindowVisible(overlay) != 0; }));
+
+    ASSERT_TRUE(real_button(point, "mouseup"));
+    EXPECT_EQ(run.hook_log(), Lines{}) << "the release of a press before the start picked";
+    EXPECT_EQ(left_button_messages(window).down, 1);
+    EXPECT_TRUE(eventually([&] { return left_button_messages(window).up == 1; }))
+        << "the release did not reach the window that saw its press";
+
+    pick(run, overlay, window);
+    EXPECT_EQ(left_button_messages(window).down, 1) << "the picking press reached the target";
+    EXPECT_EQ(left_button_messages(window).up, 1) << "the picking release reached the target";
+    set_profile_value("EXIT", "1");
+    EXPECT_EQ(run.wait_for_exit(), 0);
+}
+
+// Started minimised (a shortcut's "Run: Minimized", start /min), the view is still seen: the
+// launcher's show state would leave the overlay iconic after the pick.
+TEST_F(EndToEnd, AMinimisedStartStillShowsTheView) {
+    ProgramRun run(name_of_test(), "[Zarvo5]\r\ntime=20\r\n");
+    ASSERT_TRUE(run.start(SW_SHOWMINNOACTIVE));
+    HWND overlay = run.find_overlay();
+    ASSERT_NE(overlay, nullptr);
+    HWND window = target(150, 120, 320, 240);
+    pick(run, overlay, window);
+    EXPECT_TRUE(eventually([&] { return IsWindowVisible(overlay) && !IsIconic(overlay); }))
+        << "iconic " << IsIconic(overlay) << ", visible " << IsWindowVisible(overlay);
+    set_profile_value("EXIT", "1");
     EXPECT_EQ(run.wait_for_exit(), 0);
 }
 

@@ -46,7 +46,7 @@ fi
 export DISPLAY=:$(head -n1 "$display_file")
 
 # Makes each requested input: one line of xdotool arguments (a test renames the file into place
-# once written, so a line is never read half-written). Only moves, clicks and keys are taken.
+# once written, so a line is never read half-written). Only moves, buttons and keys are taken.
 make_input() {
   local request=$work/xtest.request
   while :; do
@@ -55,7 +55,8 @@ make_input() {
       read -r -a words <"$request"
       rm -f "$request"
       case "${words[0]:-}" in
-        mousemove | keydown | keyup | click) xdotool "${words[@]}" >>"$work/xtest.log" 2>&1 ;;
+        mousemove | mousedown | mouseup | keydown | keyup | click)
+          xdotool "${words[@]}" >>"$work/xtest.log" 2>&1 ;;
         *) echo "run_e2e: refused input request: ${words[*]}" >>"$work/xtest.log" ;;
       esac
       : >"$work/xtest.done"
