@@ -1,4 +1,5 @@
-// The command line of zrv5 on Linux (see x11_options.h). No Xlib here.
+// The command line of zrv5 on Linux (see x11_options.h), read by getopt_long as GNU programs read
+// theirs: "--window ID" and "--window=ID" alike. No Xlib here.
 #include "platform/x11/x11_options.h"
 
 #include <cctype>
@@ -7,6 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include <getopt.h>
 
 #include "platform/command_line.h"
 
@@ -68,51 +72,81 @@ int parse_start_options(int argc, const char* const* argv, const char* usage,
         return run_command_line(argc, argv, "zrv5", usage);
     }
     *options = StartOptions{};
+    enum : int { WINDOW = 1, WAIT, ACTIVE, TIMEOUT, SETTINGS };
+    static const option LONG_OPTIONS[] = {
+        {"window", required_argument, nullptr, WINDOW},
+        {"wait", required_argument, nullptr, WAIT},
+        {"active", no_argument, nullptr, ACTIVE},
+        {"timeout", required_argument, nullptr, TIMEOUT},
+        {"settings", required_argument, nullptr, SETTINGS},
+        {nullptr, 0, nullptr, 0},
+    };
+    // The problems are said here, in the program's own words: getopt_long says nothing (opterr),
+    // reports a missing value as ':' (the optstring's leading ':'), and stops at the first word
+    // that is no option ('+'), which then is refused, so that it never reorders argv.
+    opterr = 0;
+    optind = 1;
+    auto* words = const_cast<char* const*>(argv);
     bool timeout_given = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* option = argv[i];
-        const bool takes_value = std::strcmp(option, "--window") == 0 ||
-                                 std::strcmp(option, "--wait") == 0 ||
-                                 std::strcmp(option, "--timeout") == 0 ||
-                                 std::strcmp(option, "--settings") == 0;
-        const bool is_start = std::strcmp(option, "--window") == 0 ||
-                              std::strcmp(option, "--wait") == 0 ||
-                              std::strcmp(option, "--active") == 0;
-        if (!takes_value && std::strcmp(option, "--active") != 0) {
-            return refuse(usage, "unknown argument", option);
+    for (;;) {
+        const int found = getopt_long(argc, words, "+:", LONG_OPTIONS, nullptr);
+        if (found == -1) {
+            break;
         }
-        if (takes_value && i + 1 >= argc) {
-            return refuse(usage, "a value is missing after", option);
+        // The option as it was written: the word before its value when the value came apart.
+        const bool value_apart = (found == WINDOW || found == WAIT || found == TIMEOUT ||
+                                  found == SETTINGS) &&
+                                 optind >= 2 && optarg == argv[optind - 1];
+        const char* word = argv[optind - (value_apart ? 2 : 1)];
+        if (found == ':') {
+            return refuse(usage, "a value is missing after", word);
         }
+        if (found == '?') {
+            return refuse(usage, optopt == ACTIVE ? "--active takes no value, not"
+                                                  : "unknown argument",
+                          word);
+        }
+        const bool is_start = found == WINDOW || found == WAIT || found == ACTIVE;
         if (is_start && options->kind != StartKind::click) {
+            // The option as it was written, without a value given after '='.
+            const std::string written(word, std::strcspn(word, "="));
             return refuse(usage, "only one of --window, --wait and --active may be given, not also",
-                          option);
+                          written.c_str());
         }
-        const char* value = takes_value ? argv[++i] : nullptr;
-        if (std::strcmp(option, "--window") == 0) {
+        const char* value = optarg;
+        switch (found) {
+        case WINDOW:
             if (!read_window_id(value, &options->window)) {
                 return refuse(usage, "not a window id (decimal, or hexadecimal after 0x):", value);
             }
             options->kind = StartKind::window;
-        } else if (std::strcmp(option, "--wait") == 0) {
+            break;
+        case WAIT:
             if (value[0] == '\0') {
                 return refuse(usage, "--wait needs a text to look for", nullptr);
             }
             options->wait_text = value;
             options->kind = StartKind::wait;
-        } else if (std::strcmp(option, "--active") == 0) {
+            break;
+        case ACTIVE:
             options->kind = StartKind::active;
-        } else if (std::strcmp(option, "--timeout") == 0) {
+            break;
+        case TIMEOUT:
             if (timeout_given || !read_seconds(value, &options->timeout_seconds)) {
                 return refuse(usage, "--timeout takes whole seconds, 0 or more, once, not", value);
             }
             timeout_given = true;
-        } else {
+            break;
+        default:
             if (!options->settings_file.empty() || value[0] == '\0') {
                 return refuse(usage, "--settings takes one file, not", value);
             }
             options->settings_file = value;
+            break;
         }
+    }
+    if (optind < argc) {
+        return refuse(usage, "unknown argument", argv[optind]);
     }
     if (timeout_given && options->kind != StartKind::wait) {
         return refuse(usage, "--timeout goes only with --wait", nullptr);

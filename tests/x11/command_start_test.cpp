@@ -57,12 +57,18 @@ protected:
 };
 
 // The view of a window named by its id is the view a click at its centre gives, pixel for pixel,
-// in decimal and in xwininfo's hexadecimal alike; the companion is called as after a click.
+// in decimal and in xwininfo's hexadecimal alike, its value apart or after '='; the companion is
+// called as after a click.
 TEST_F(CommandStart, AWindowNamedByItsIdIsViewedAsAClickWouldViewIt) {
     auto target = start_target(640, 480, TARGET_X, TARGET_Y);
-    for (const std::string& id : {std::to_string(target->window), hex_id(target->window)}) {
-        SCOPED_TRACE(id);
-        auto run = start_with({"--window", id});
+    const std::vector<std::vector<std::string>> command_lines = {
+        {"--window", std::to_string(target->window)},
+        {"--window", hex_id(target->window)},
+        {"--window=" + hex_id(target->window)},
+    };
+    for (const std::vector<std::string>& arguments : command_lines) {
+        SCOPED_TRACE(arguments.back());
+        auto run = start_with(arguments);
         expect_screen(typical_frame(), "window-id");
         EXPECT_NE(run->profile_text().find("W=640\nH=480\n"), std::string::npos)
             << run->profile_text();
@@ -172,6 +178,9 @@ TEST_F(CommandStart, EveryBadCommandLineIsRefusedWithTwoAndWritesNothing) {
         {{"--frobnicate"}, "zrv5: unknown argument '--frobnicate'"},
         {{"--window"}, "zrv5: a value is missing after '--window'"},
         {{"--window", "12ab"}, "zrv5: not a window id (decimal, or hexadecimal after 0x): '12ab'"},
+        {{"--window=12ab"}, "zrv5: not a window id (decimal, or hexadecimal after 0x): '12ab'"},
+        {{"--active=1"}, "zrv5: --active takes no value, not '--active=1'"},
+        {{"--active", "stray"}, "zrv5: unknown argument 'stray'"},
         {{"--window", "0x1fffff0"}, "zrv5: there is no window 0x1fffff0 on the display"},
         {{"--wait", ""}, "zrv5: --wait needs a text to look for"},
         {{"--wait", "x", "--timeout", "-3"},
