@@ -8,6 +8,7 @@
 #include "shell/placement.h"
 #include "view/capture_size.h"
 #include "view/layout.h"
+#include "vocabulary/companion_contract.h"
 #include "vocabulary/view_state.h"
 
 namespace {
@@ -20,9 +21,23 @@ void refuse_pick(WindowHandle overlay) { refuse_view(overlay, "ZRV5"); }
 }  // namespace
 
 void refuse_view(WindowHandle overlay, const char* text) {
-    platform_message_box(overlay, text, "Error");
+    // Set first: the box may be ended by the exit request, which destroys the overlay under it.
     view_state.exit_code = EXIT_PICK_REFUSED;
+    platform_message_box(overlay, text, "Error");
     platform_destroy_window(overlay);
+}
+
+void forget_stale_exit_request() {
+    if (exit_requested_by_profile()) {
+        platform_write_profile(PROFILE_SECTION, KEY_EXIT, EXIT_CLEARED);
+    }
+}
+
+std::intptr_t poll_exit_while_waiting(WindowHandle overlay) {
+    if (exit_requested_by_profile()) {
+        platform_destroy_window(overlay);
+    }
+    return 0;
 }
 
 std::intptr_t pick_target(WindowHandle overlay, std::intptr_t packed_point) {
@@ -50,6 +65,8 @@ std::intptr_t pick_target(WindowHandle overlay, std::intptr_t packed_point) {
     }
     v.W = size.W;
     v.H = size.H;
+    // The view starts: its ticks poll the exit request from here on.
+    platform_kill_timer(overlay, WAIT_POLL_TIMER_ID);
 
     publish_view(v.target, v.W, v.H);
     place_view(overlay);

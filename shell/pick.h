@@ -23,3 +23,18 @@ constexpr const char* PICK_UNWATCHED_TEXT =
 
 // The frame timer's identifier.
 constexpr std::uint32_t FRAME_TIMER_ID = 1;
+
+// The timer that polls the exit request while the program waits for its click (or shows the error
+// box of a refused one), and how often: zrv5-exit ends a zrv5 that has no view yet.
+constexpr std::uint32_t WAIT_POLL_TIMER_ID = 2;
+constexpr std::int32_t WAIT_POLL_MS = 250;
+
+// Clears an exit request left in the shared profile before this program started (by zrv5-exit
+// after an earlier view, which leaves it there), so that it does not end the wait; writes nothing
+// when there is none.
+void forget_stale_exit_request();
+
+// The wait's poll: destroys the overlay when the exit request asks for it (the program then ends
+// with 0 while it waits for its click, with 1 while the error box of a refused pick shows).
+// Returns 0.
+std::intptr_t poll_exit_while_waiting(WindowHandle overlay);

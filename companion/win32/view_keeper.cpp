@@ -16,6 +16,7 @@
 
 #include "companion/published_size.h"
 #include "vocabulary/companion_contract.h"
+#include "vocabulary/exit_key.h"
 
 namespace {
 
@@ -33,12 +34,10 @@ constexpr DWORD HOOK_THREAD_BOUND_MS = 5000;
 // from the keeper, since the system calls a low-level hook with nothing of ours to find it by.
 struct KeyWatch {
     HHOOK keyboard_hook = nullptr;
-    bool left_windows_key_down = false;
-    bool right_windows_key_down = false;
-    bool swallowing_escape = false;
-    // Set by the callback, acted on by the thread's loop once the callback has returned. Only the
-    // hook thread touches it: the system calls the callback on the thread that installed it.
-    bool exit_key_pressed = false;
+    // Its press is set by the callback and acted on by the thread's loop once the callback has
+    // returned. Only the hook thread touches it: the system calls the callback on the thread that
+    // installed it.
+    ExitKeyWatch exit_key;
 };
 
 KeyWatch keys;
@@ -142,26 +141,6 @@ void mask_windows_key() {
     SendInput(2, presses, sizeof(INPUT));
 }
 
-// Decides whether the key event is the exit key's Escape (to be swallowed) and records a press.
-bool is_exit_key(DWORD virtual_key, bool down) {
-    if (virtual_key == VK_LWIN) {
-        keys.left_windows_key_down = down;
-    } else if (virtual_key == VK_RWIN) {
-        keys.right_windows_key_down = down;
-    } else if (virtual_key == VK_ESCAPE) {
-        if (down && (keys.left_windows_key_down || keys.right_windows_key_down)) {
-            keys.exit_key_pressed = true;
-            keys.swallowing_escape = true;
-            return true;
-        }
-        if (!down && keys.swallowing_escape) {
-            keys.swallowing_escape = false;
-            return true;
-        }
-    }
-    return false;
-}
-
 // The low-level keyboard hook: decides and records, nothing more, so the keyboard never waits on
 // it for longer than a few comparisons. The profile write and the masking key follow in the
 // thread's loop.
@@ -169,7 +148,7 @@ LRESULT CALLBACK on_key(int code, WPARAM message, LPARAM data) {
     if (code == HC_ACTION) {
         const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(data);
         const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
-        if (is_exit_key(key->vkCode, down)) {
+        if (keys.exit_key.take(key->vkCode, down)) {
             return 1;
         }
     }
@@ -204,8 +183,8 @@ void ViewKeeper::run() {
             break;
         }
         pump_messages();
-        if (keys.exit_key_pressed) {
-            keys.exit_key_pressed = false;
+        if (keys.exit_key.pressed) {
+            keys.exit_key.pressed = false;
             WriteProfileStringA(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED);
             mask_windows_key();
         }

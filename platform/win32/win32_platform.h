@@ -51,8 +51,17 @@ inline Box from_rect(const RECT& rect) {
                static_cast<std::int32_t>(rect.right), static_cast<std::int32_t>(rect.bottom)};
 }
 
-// Removes the low-level mouse hook that waits for the pick, if it is there.
+// Removes the low-level hooks that wait for the pick (the mouse's, and the keyboard's that watches
+// the exit key meanwhile), if they are there.
 void win32_remove_pick_hook();
+
+// The exit key while the program waits for its click (win32_exit_key.cpp): a low-level keyboard
+// hook that posts WIN32_EXIT_KEY_MESSAGE to the overlay at Windows key + Escape; false when it
+// cannot be set. The overlay then masks the Windows key, so that the Start menu does not open.
+constexpr UINT WIN32_EXIT_KEY_MESSAGE = WM_APP + 1;
+bool win32_watch_exit_key(HWND overlay);
+void win32_stop_watching_exit_key();
+void win32_mask_windows_key();
 
 // The loop's timers (win32_timer.cpp): posts the WM_TIMER of the first timer that is due and says
 // whether there was one; arms the waitable timer for the next one and returns it in

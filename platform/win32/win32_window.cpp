@@ -106,6 +106,12 @@ LRESULT CALLBACK overlay_procedure(HWND window, UINT message, WPARAM first, LPAR
         // An overlay destroyed before any pick must not leave the mouse swallowed.
         win32_remove_pick_hook();
     }
+    if (message == WIN32_EXIT_KEY_MESSAGE) {
+        // Windows key + Escape while the program waits for its click: it ends as on zrv5-exit.
+        win32_mask_windows_key();
+        DestroyWindow(window);
+        return 0;
+    }
     if (message == WM_DISPLAYCHANGE || message == WM_DPICHANGED) {
         follow_screen(window);
         if (message == WM_DPICHANGED) {
@@ -139,6 +145,7 @@ void win32_remove_pick_hook() {
         UnhookWindowsHookEx(pick_hook.hook);
     }
     pick_hook = PickHook{};
+    win32_stop_watching_exit_key();
 }
 
 bool win32_exclude_from_capture(HWND window) {
@@ -232,6 +239,8 @@ bool platform_set_capture(WindowHandle window) {
     win32_remove_pick_hook();
     pick_hook.overlay = to_hwnd(window);
     pick_hook.hook = SetWindowsHookExA(WH_MOUSE_LL, on_pick_mouse, GetModuleHandleA(nullptr), 0);
+    // Windows key + Escape ends the wait; without its hook zrv5-exit still does.
+    win32_watch_exit_key(to_hwnd(window));
     return pick_hook.hook != nullptr;
 }
 

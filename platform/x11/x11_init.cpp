@@ -196,5 +196,8 @@ int x11_end(std::int32_t code) {
     if (x11_start_timed_out()) {
         return EXIT_WAIT_TIMED_OUT;
     }
+    if (x11_start_refused()) {
+        return EXIT_USAGE;
+    }
     return x11_monitor_lost() ? EXIT_MONITOR_LOST : code;
 }

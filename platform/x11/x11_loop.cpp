@@ -35,9 +35,11 @@ std::int64_t now_ms() {
         .count();
 }
 
+}  // namespace
+
 // Delivers the first timer that is due, if any. Run once per pass of the loop, so that X events
 // are read between ticks.
-bool run_due_timer() {
+bool x11_run_due_timer() {
     LoopTimer fired;
     if (!take_due_timer(timers, now_ms(), &fired)) {
         return false;
@@ -47,6 +49,8 @@ bool run_due_timer() {
     tick_timing_mark(TickStage::tick_end);
     return true;
 }
+
+namespace {
 
 // Reads the monitors again once MONITOR_LOOK_MS have passed since the last look.
 void look_at_monitors() {
@@ -60,9 +64,11 @@ void look_at_monitors() {
     next_monitor_look_ms = now + MONITOR_LOOK_MS;
 }
 
+}  // namespace
+
 // Returns how long the loop may wait for an event: until the next timer, the next grab attempt or
 // the next look at the monitors.
-int wait_ms() {
+int x11_loop_wait_ms() {
     const std::int64_t now = now_ms();
     std::int64_t wait = time_to_next_timer(timers, now);
     if (x11_grab_pending()) {
@@ -75,6 +81,8 @@ int wait_ms() {
     }
     return static_cast<int>(std::min<std::int64_t>(wait, 1000000));
 }
+
+namespace {
 
 void drain_wake_pipe() {
     char buffer[64];
@@ -95,6 +103,11 @@ void make_wake_pipe() {
 
 void x11_handle_event(XEvent& event) {
     switch (event.type) {
+    case KeyPress:
+        if (x11_is_exit_key(event) && x11.overlay != 0) {
+            platform_destroy_window(WindowHandle{x11.overlay});
+        }
+        break;
     case ButtonRelease:
         if (event.xbutton.button == Button1 && x11.capture_held && x11.overlay != 0) {
             // The grab reports the release relative to the overlay: its client coordinates,
@@ -152,7 +165,7 @@ std::int32_t platform_run_message_loop() {
         if (x11_start_scripted()) {
             start_look_in_ms = x11_start_look(now_ms());
         }
-        if (run_due_timer()) {
+        if (x11_run_due_timer()) {
             continue;
         }
         XFlush(x11.display);
@@ -163,7 +176,7 @@ std::int32_t platform_run_message_loop() {
             continue;
         }
         pollfd waits[2] = {{connection, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
-        const int ready = poll(waits, wake_pipe[0] >= 0 ? 2 : 1, wait_ms());
+        const int ready = poll(waits, wake_pipe[0] >= 0 ? 2 : 1, x11_loop_wait_ms());
         if (ready > 0 && (waits[1].revents & POLLIN) != 0) {
             drain_wake_pipe();
         }

@@ -1,11 +1,16 @@
-// The error box on X11: a small modal window with a caption, one line of text and an OK button.
-// Enter, Escape, a click on the button and the window manager's close all dismiss it. Other events
-// that arrive meanwhile are handled as usual.
+// The error box on X11: a small modal window with a caption, one line of text and an OK button,
+// said on standard error too. Enter, Escape, a click on the button and the window manager's close
+// all dismiss it; so do Super+Escape and zrv5-exit, which end the program under it (the core's
+// poll of the exit request runs on). Other events and timers that come meanwhile are handled as
+// usual.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <poll.h>
+
+#include <cstdio>
 #include <cstring>
 
 #include "platform/x11/x11_platform.h"
@@ -71,6 +76,7 @@ bool closes_box(Display* display, const XEvent& event, Atom delete_message) {
 }  // namespace
 
 void platform_message_box(WindowHandle owner, const char* text, const char* caption) {
+    std::fprintf(stderr, "zrv5: %s: %s\n", caption, text);
     Display* display = x11.display;
     XSetWindowAttributes attributes{};
     attributes.background_pixel = FACE_COLOUR;
@@ -108,9 +114,17 @@ void platform_message_box(WindowHandle owner, const char* text, const char* capt
     GC gc = XCreateGC(display, box, 0, nullptr);
     XFontStruct* font = XQueryFont(display, XGContextFromGC(gc));
     XMapRaised(display, box);
+    x11_hold_exit_key(true);
 
     bool open = true;
-    while (open) {
+    while (open && x11.overlay != 0) {
+        if (XPending(display) == 0) {
+            if (!x11_run_due_timer()) {
+                pollfd wait{ConnectionNumber(display), POLLIN, 0};
+                poll(&wait, 1, x11_loop_wait_ms());
+            }
+            continue;
+        }
         XEvent event;
         XNextEvent(display, &event);
         if (event.xany.window != box) {
@@ -133,5 +147,6 @@ void platform_message_box(WindowHandle owner, const char* text, const char* capt
     }
     XFreeGC(display, gc);
     XDestroyWindow(display, box);
+    x11_hold_exit_key(false);
     XSync(display, False);
 }

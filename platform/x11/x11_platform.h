@@ -235,6 +235,10 @@ Window x11_structure_window(const XEvent& event);
 
 // Handles one event that is not the message box's own (pointer grab, destruction, exposure).
 void x11_handle_event(XEvent& event);
+// Delivers the first timer that is due and says whether there was one; how long a loop may wait
+// for an event before the next timer or look is due. For the error box's own loop as well.
+bool x11_run_due_timer();
+int x11_loop_wait_ms();
 
 // --- x11_draw.cpp ---
 
@@ -275,6 +279,11 @@ void x11_scale_exposed();
 // Marks the overlay gone and delivers its destruction message (once).
 void x11_overlay_destroyed();
 
+// Takes (or gives back) Super+Escape on the root, which ends the wait for the click and the error
+// box; whether an event is its press.
+void x11_hold_exit_key(bool hold);
+bool x11_is_exit_key(const XEvent& event);
+
 // The pointer grab that stands for the mouse capture: whether it is wanted and not held (another
 // client holds one: the loop asks again), and the attempt, true when it holds.
 bool x11_grab_pending();
@@ -304,10 +313,12 @@ bool x11_start_scripted();
 // Called by the loop on every pass while that start is due: starts the view once its window is
 // there, or ends the wait; returns how long the loop may wait until it looks again (-1: no more).
 std::int64_t x11_start_look(std::int64_t now_ms);
-// Takes the events that may bring the awaited window (or the key that ends the wait).
+// Takes the events that may bring the awaited window.
 void x11_start_note(const XEvent& event);
 // Whether the wait ended without a window (its time was up).
 bool x11_start_timed_out();
+// Whether the window named on the command line was gone by the time of the pick (said in one line).
+bool x11_start_refused();
 
 // Reads the monitors again as a change would, for servers that report no change of a monitor
 // alone (xrandr --delmonitor sends no event on Xvfb); the loop calls it every

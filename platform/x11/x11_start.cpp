@@ -2,11 +2,12 @@
 // (--active), or on the first top-level window whose class or title holds a text (--wait), through
 // the same pick as a click at the window's client-area centre. The wait follows the windows mapped
 // on the screen and looks again four times a second (titles set after the map send no event to
-// us); zrv5-exit, Super+Escape and its time limit end it.
+// us); zrv5-exit and Super+Escape end it as they end any wait (the core's poll, x11_window.cpp's
+// key), and its time limit. A named window gone by the time of the pick is refused as an id that is
+// no window.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/keysym.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,7 +18,6 @@
 #include "platform/posix/posix_settings_file.h"
 #include "platform/x11/x11_options.h"
 #include "platform/x11/x11_platform.h"
-#include "vocabulary/companion_contract.h"
 
 namespace {
 
@@ -32,32 +32,12 @@ struct Start {
     Window window = 0;  // the window to view, once known
     bool due = false;   // the start has not been made yet
     bool timed_out = false;
+    bool refused = false;  // the named window was gone by the time of the pick
     std::int64_t deadline_ms = -1;
     std::int64_t next_look_ms = 0;
-    bool keys_grabbed = false;
-    KeyCode escape = 0;
 };
 
 Start start;
-
-constexpr unsigned LOCK_VARIANTS[] = {0, LockMask, Mod2Mask, LockMask | Mod2Mask};
-
-// Takes Super+Escape while the wait runs (the companion takes it once the view runs).
-void grab_exit_key(bool grab) {
-    if (grab == start.keys_grabbed || start.escape == 0) {
-        return;
-    }
-    for (const unsigned lock : LOCK_VARIANTS) {
-        if (grab) {
-            // Another client's grab fails with BadAccess, an expected error: the wait goes on.
-            XGrabKey(x11.display, start.escape, Mod4Mask | lock, x11.root, False, GrabModeAsync,
-                     GrabModeAsync);
-        } else {
-            XUngrabKey(x11.display, start.escape, Mod4Mask | lock, x11.root);
-        }
-    }
-    start.keys_grabbed = grab;
-}
 
 bool holds_text(const char* text) {
     return text != nullptr && std::strstr(text, start.options.wait_text.c_str()) != nullptr;
@@ -134,15 +114,37 @@ Window find_below(Window window, int depth) {
 // Ends the wait as any end of the view ends it: the overlay is destroyed, the companion told.
 void end_wait() {
     start.due = false;
-    grab_exit_key(false);
     platform_destroy_window(WindowHandle{x11.overlay});
 }
 
-// Makes the pick at the client-area centre of the window, the search starting at the window.
+// Says in one line why the window cannot be viewed (it is no window, or not shown) and returns
+// EXIT_USAGE; 0 when it can.
+int refusal_of(Window window, XWindowAttributes* attributes) {
+    XSync(x11.display, False);
+    if (XGetWindowAttributes(x11.display, window, attributes) == 0) {
+        XSync(x11.display, False);
+        x11_take_error();
+        std::fprintf(stderr, "zrv5: there is no window 0x%lx on the display\n", window);
+        return EXIT_USAGE;
+    }
+    if (attributes->map_state != IsViewable) {
+        std::fprintf(stderr, "zrv5: the window 0x%lx is not shown on the screen\n", window);
+        return EXIT_USAGE;
+    }
+    return 0;
+}
+
+// Makes the pick at the client-area centre of the window, the search starting at the window. A
+// window named on the command line and gone (or hidden) since it was checked ends the program as
+// it would have at the check, not with the error box.
 void pick(Window window) {
     start.due = false;
-    grab_exit_key(false);
     XWindowAttributes attributes{};
+    if (start.options.kind == StartKind::window && refusal_of(window, &attributes) != 0) {
+        start.refused = true;
+        end_wait();
+        return;
+    }
     XGetWindowAttributes(x11.display, window, &attributes);
     int x = 0;
     int y = 0;
@@ -170,18 +172,9 @@ int x11_check_start() {
     case StartKind::window: {
         XWindowAttributes attributes{};
         const auto window = static_cast<Window>(start.options.window);
-        XSync(x11.display, False);
-        if (XGetWindowAttributes(x11.display, window, &attributes) == 0) {
-            XSync(x11.display, False);
-            x11_take_error();
-            std::fprintf(stderr, "zrv5: there is no window 0x%lx on the display\n",
-                         start.options.window);
-            return EXIT_USAGE;
-        }
-        if (attributes.map_state != IsViewable) {
-            std::fprintf(stderr, "zrv5: the window 0x%lx is not shown on the screen\n",
-                         start.options.window);
-            return EXIT_USAGE;
+        const int refused = refusal_of(window, &attributes);
+        if (refused != 0) {
+            return refused;
         }
         start.window = window;
         break;
@@ -198,7 +191,6 @@ int x11_check_start() {
         break;
     }
     case StartKind::wait:
-        start.escape = XKeysymToKeycode(x11.display, XK_Escape);
         break;
     }
     start.due = true;
@@ -221,16 +213,7 @@ std::int64_t x11_start_look(std::int64_t now_ms) {
     if (now_ms < start.next_look_ms) {
         return start.next_look_ms - now_ms;
     }
-    if (start.next_look_ms == 0) {
-        // A request left from an earlier view must not end this wait.
-        platform_write_profile(PROFILE_SECTION, KEY_EXIT, "0");
-        grab_exit_key(true);
-    }
     start.next_look_ms = now_ms + WAIT_LOOK_MS;
-    if (platform_read_profile(PROFILE_SECTION, KEY_EXIT, "0") == EXIT_REQUESTED) {
-        end_wait();
-        return -1;
-    }
     const Window found = find_below(x11.root, SEARCH_DEPTH);
     if (found != 0) {
         pick(found);
@@ -254,12 +237,12 @@ void x11_start_note(const XEvent& event) {
     if (!start.due) {
         return;
     }
-    if (event.type == KeyPress && start.keys_grabbed && event.xkey.keycode == start.escape) {
-        end_wait();
-    } else if (event.type == MapNotify || event.type == ReparentNotify) {
+    if (event.type == MapNotify || event.type == ReparentNotify) {
         // A window came: the next look is due at once (0 stays: the first look is still to come).
         start.next_look_ms = std::min<std::int64_t>(start.next_look_ms, 1);
     }
 }
 
 bool x11_start_timed_out() { return start.timed_out; }
+
+bool x11_start_refused() { return start.refused; }

@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -25,6 +26,13 @@ bool raise_needed = true;
 // once it has reported one.
 Window overlay_above = None;
 bool overlay_above_known = false;
+
+// The exit key, Super+Escape, taken on the root while the program waits for its click or shows the
+// error box (the companion takes it once a view runs): its key code and whether it is held.
+KeyCode exit_key = 0;
+bool exit_key_held = false;
+// Its grab for each state of Caps Lock and Num Lock, which count as modifiers.
+constexpr unsigned LOCK_VARIANTS[] = {0, LockMask, Mod2Mask, LockMask | Mod2Mask};
 
 // Sets one of the overlay's shapes to the empty region.
 void set_empty_shape(Window window, int kind) {
@@ -112,6 +120,31 @@ void platform_show_window(WindowHandle window, std::int32_t) {
     }
 }
 
+void x11_hold_exit_key(bool hold) {
+    if (hold == exit_key_held) {
+        return;
+    }
+    if (exit_key == 0) {
+        exit_key = XKeysymToKeycode(x11.display, XK_Escape);
+    }
+    for (const unsigned lock : LOCK_VARIANTS) {
+        if (hold) {
+            // Another client's grab fails with BadAccess, an expected error: the wait goes on.
+            XGrabKey(x11.display, exit_key, Mod4Mask | lock, x11.root, False, GrabModeAsync,
+                     GrabModeAsync);
+        } else {
+            XUngrabKey(x11.display, exit_key, Mod4Mask | lock, x11.root);
+        }
+    }
+    XFlush(x11.display);
+    exit_key_held = hold;
+}
+
+bool x11_is_exit_key(const XEvent& event) {
+    return exit_key_held && event.type == KeyPress && event.xkey.keycode == exit_key &&
+           (event.xkey.state & Mod4Mask) != 0;
+}
+
 bool x11_grab_pending() { return x11.capture_wanted && !x11.capture_held && x11.overlay != 0; }
 
 bool x11_try_grab() {
@@ -131,8 +164,13 @@ bool x11_try_grab() {
 }
 
 bool platform_set_capture(WindowHandle window) {
+    if (!is_overlay(window)) {
+        return true;
+    }
+    // Super+Escape ends the wait, as it ends a view.
+    x11_hold_exit_key(true);
     // A view that the command line starts takes no click: the pointer stays the user's.
-    if (!is_overlay(window) || x11_start_scripted()) {
+    if (x11_start_scripted()) {
         return true;
     }
     // A grab that another client's grab refuses is asked for again until it holds.
@@ -142,6 +180,8 @@ bool platform_set_capture(WindowHandle window) {
 }
 
 void platform_release_capture() {
+    // Before the companion takes the key for the view.
+    x11_hold_exit_key(false);
     x11.capture_wanted = false;
     if (x11.capture_held) {
         XUngrabPointer(x11.display, CurrentTime);
@@ -296,6 +336,7 @@ void x11_overlay_destroyed() {
     x11.overlay = 0;
     x11.capture_wanted = false;
     x11.capture_held = false;
+    x11_hold_exit_key(false);
     overlay_window_procedure(WindowHandle{window}, MSG_DESTROY, 0, 0);
 }
 

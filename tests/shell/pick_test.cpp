@@ -86,7 +86,7 @@ TEST_F(PickTest, ASecondReleaseDoesNothing) {
     EXPECT_EQ(tp.run_system(), 0);
     EXPECT_EQ(tp.count("MySetHook"), 1);
     EXPECT_EQ(tp.count("window_from_point"), 1);
-    EXPECT_EQ(tp.count("set_timer"), 1);
+    EXPECT_EQ(tp.count("set_timer 1"), 1);
 }
 
 TEST_F(PickTest, RefusedPicksShowTheBoxThenEndWithExitCodeOne) {

@@ -15,7 +15,10 @@ TEST_F(StartupTest, StartsInOrderWithAnInvisibleOverlayHoldingTheCapture) {
     tp.then([&] {
         EXPECT_FALSE(tp.overlay_opaque);
         EXPECT_EQ(tp.capture_holder, tp.overlay);
-        EXPECT_TRUE(tp.timers.empty());
+        // Only the wait's poll of the exit request runs.
+        ASSERT_EQ(tp.timers.size(), 1u);
+        EXPECT_EQ(tp.timers[0].id, 2u);
+        EXPECT_EQ(tp.timers[0].period_ms, 250);
         tp.destroy_window(tp.overlay);
     });
     EXPECT_EQ(tp.run_system(), 0);
@@ -95,8 +98,31 @@ TEST_F(StartupTest, QuitPostedFromElsewhereSkipsTheDestructionHandling) {
     tp.queue_quit(42);
     EXPECT_EQ(tp.run_system(), 42);
     EXPECT_EQ(tp.count("MySetHook"), 1);
-    EXPECT_EQ(tp.count("kill_timer"), 0);
+    EXPECT_EQ(tp.count("kill_timer 1"), 0);
     EXPECT_EQ(tp.count("MyEndHook"), 0);
+}
+
+// A zrv5 that waits for its click is ended by the exit request (zrv5-exit) with exit code 0 and
+// nothing published; a request left from before its start is cleared instead, and the wait goes
+// on until the next one.
+TEST_F(StartupTest, TheExitRequestEndsTheWaitForTheClick) {
+    tp.set_profile("Zarvo5", "EXIT", "1");
+    tp.then([&] {
+        EXPECT_EQ(tp.profile("Zarvo5", "EXIT"), "0");
+        tp.tick(2);
+    });
+    tp.then([&] {
+        EXPECT_EQ(tp.count("destroy_window"), 0) << "a request from before the start ended it";
+        tp.set_profile("Zarvo5", "EXIT", " 1");
+        tp.tick(2);
+    });
+    EXPECT_EQ(tp.run_system(), 0);
+    EXPECT_EQ(tp.count("MySetHook"), 0);
+    EXPECT_EQ(tp.entries("write_profile"), (std::vector<std::string>{"write_profile Zarvo5 EXIT 0"}));
+    EXPECT_EQ(tp.count("get_context"), 0);
+    EXPECT_EQ(tp.check_order({"message timer 2", "read_profile Zarvo5 EXIT", "destroy_window overlay",
+                              "MyEndHook", "loop ends 0"}),
+              "");
 }
 
 TEST_F(StartupTest, QuitSentStraightToTheProcedureActsAsDestruction) {

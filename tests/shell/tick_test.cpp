@@ -270,7 +270,7 @@ TEST_F(TickTest, AChangedScreenLaysTheViewOutAgain) {
     // The surfaces of the blend are given back once the whole factor no longer needs them.
     EXPECT_EQ(tp.count("delete_memory_context"), 3);
     EXPECT_EQ(tp.count("delete_bitmap"), 3);
-    EXPECT_EQ(tp.count("set_timer"), 1);
+    EXPECT_EQ(tp.count("set_timer 1"), 1);
     EXPECT_EQ(tp.count("write_profile"), 4);
     EXPECT_EQ(tp.count("MySetHook"), 1);
 }

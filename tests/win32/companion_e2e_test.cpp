@@ -104,6 +104,33 @@ TEST(ExitProgram, ReportsAProfileThatCannotBeWritten) {
     EXPECT_STREQ(value, "0");
 }
 
+// A zrv5 that waits for its click is ended by zrv5-exit.exe and by Windows key + Escape, with exit
+// code 0 and nothing published; a request left from an earlier view does not end it.
+TEST(TheWaitForTheClick, EndsOnTheExitProgramAndOnTheExitKey) {
+    ASSERT_FALSE(e2e_paths().program.empty()) << "run through run_e2e.sh";
+    // The exit key reaches the low-level hooks only while a window of Wine has the focus.
+    HWND focus = create_target(TARGET_X, TARGET_Y, TARGET_WIDTH, TARGET_HEIGHT);
+    for (const bool by_key : {false, true}) {
+        SCOPED_TRACE(by_key ? "Windows key + Escape" : "zrv5-exit.exe");
+        WriteProfileStringA("Zarvo5", "HWND", "stale");
+        WriteProfileStringA("Zarvo5", "EXIT", "1");
+        ProgramRun run(name_of_test() + (by_key ? "_key" : "_exit"), "");
+        ASSERT_TRUE(run.start());
+        ASSERT_NE(run.find_overlay(), nullptr);
+        eventually([] { return false; }, 600);  // past two polls of the wait
+        ASSERT_TRUE(run.running()) << "a request from before the start ended the wait";
+        if (by_key) {
+            EXPECT_TRUE(press_windows_escape_until(focus, [&] { return !run.running(); }));
+        } else {
+            EXPECT_EQ(run_exit_program(), 0);
+        }
+        EXPECT_EQ(run.wait_for_exit(), 0);
+        EXPECT_EQ(run.hook_log(), std::vector<std::string>{run.log_line("MyEndHook")});
+        EXPECT_EQ(profile_value("HWND"), "stale") << "the wait published";
+    }
+    DestroyWindow(focus);
+}
+
 class Companion : public PickedTarget {
 protected:
     void SetUp() override {

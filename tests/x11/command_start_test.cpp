@@ -46,14 +46,6 @@ protected:
     bool has_profile(const Zrv5Run& run) {
         return access(run.profile_folder().c_str(), F_OK) == 0;
     }
-
-    int run_exit_program(const Zrv5Run& run) {
-        ChildProcess program;
-        if (!program.start({ZRV5_EXIT_PROGRAM}, {"XDG_CONFIG_HOME=" + run.folder() + "/config"})) {
-            return -1;
-        }
-        return program.wait_exit(EXIT_MS).value_or(-1);
-    }
 };
 
 // The view of a window named by its id is the view a click at its centre gives, pixel for pixel,
@@ -74,7 +66,7 @@ TEST_F(CommandStart, AWindowNamedByItsIdIsViewedAsAClickWouldViewIt) {
             << run->profile_text();
         const std::string pid = std::to_string(run->process().pid());
         EXPECT_EQ(run->companion_calls(), std::vector<std::string>{"MySetHook " + pid});
-        EXPECT_EQ(run_exit_program(*run), 0);
+        EXPECT_EQ(run->request_exit(), 0);
         EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0);
         EXPECT_EQ(run->process().stderr_text(), "");
     }
@@ -102,7 +94,7 @@ TEST_F(CommandStart, AWaitEndsOnZrv5ExitAndSuperEscapeWithZeroAndOnItsTimeLimitW
     auto waiting = start_with({"--wait", "nothing like it"});
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ASSERT_TRUE(waiting->process().running()) << waiting->process().stderr_text();
-    EXPECT_EQ(run_exit_program(*waiting), 0);
+    EXPECT_EQ(waiting->request_exit(), 0);
     EXPECT_EQ(waiting->process().wait_exit(EXIT_MS), 0);
     EXPECT_EQ(waiting->process().stderr_text(), "");
     const std::string pid = std::to_string(waiting->process().pid());
@@ -110,14 +102,7 @@ TEST_F(CommandStart, AWaitEndsOnZrv5ExitAndSuperEscapeWithZeroAndOnItsTimeLimitW
 
     auto keyed = start_with({"--wait", "nothing like it"});
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    Display* display = session.display();
-    const KeyCode super = XKeysymToKeycode(display, XK_Super_L);
-    const KeyCode escape = XKeysymToKeycode(display, XK_Escape);
-    XTestFakeKeyEvent(display, super, True, CurrentTime);
-    XTestFakeKeyEvent(display, escape, True, CurrentTime);
-    XTestFakeKeyEvent(display, escape, False, CurrentTime);
-    XTestFakeKeyEvent(display, super, False, CurrentTime);
-    XSync(display, False);
+    session.press_exit_key();
     EXPECT_EQ(keyed->process().wait_exit(EXIT_MS), 0) << "Super+Escape did not end the wait";
 
     auto timed = start_with({"--wait", "nothing like it", "--timeout", "1"});
@@ -133,7 +118,7 @@ TEST_F(CommandStart, ActiveViewsTheFocusedWindow) {
     XSync(session.display(), False);
     auto run = start_with({"--active"});
     expect_screen(typical_frame(), "active");
-    EXPECT_EQ(run_exit_program(*run), 0);
+    EXPECT_EQ(run->request_exit(), 0);
     EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0);
 
     XSetInputFocus(session.display(), None, RevertToNone, CurrentTime);
@@ -142,6 +127,66 @@ TEST_F(CommandStart, ActiveViewsTheFocusedWindow) {
     EXPECT_EQ(none->process().wait_exit(EXIT_MS), 1);
     EXPECT_EQ(none->process().stderr_text(), "zrv5: no window has the keyboard focus\n");
     EXPECT_FALSE(has_profile(*none));
+}
+
+// Destroys a window as soon as zrv5 makes its first window (the capture's background window, made
+// after the check of a named window and well before the pick), from a connection and a thread of
+// its own, with the server grabbed meanwhile: zrv5's next round trip then waits until the window
+// is gone, long before its pick.
+class DestroyOnFirstWindow {
+public:
+    DestroyOnFirstWindow(const std::string& display_name, Window doomed) : doomed_(doomed) {
+        display_ = XOpenDisplay(display_name.c_str());
+        if (display_ != nullptr) {
+            XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+            XSync(display_, False);
+            watcher_ = std::thread([this] { watch(); });
+        }
+    }
+    ~DestroyOnFirstWindow() {
+        if (watcher_.joinable()) {
+            watcher_.join();
+        }
+        if (display_ != nullptr) {
+            XCloseDisplay(display_);
+        }
+    }
+    bool watching() const { return display_ != nullptr; }
+
+private:
+    void watch() {
+        for (;;) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (event.type == CreateNotify && event.xcreatewindow.override_redirect) {
+                XGrabServer(display_);
+                XDestroyWindow(display_, doomed_);
+                XUngrabServer(display_);
+                XSync(display_, False);
+                return;
+            }
+        }
+    }
+
+    Display* display_ = nullptr;
+    Window doomed_;
+    std::thread watcher_;
+};
+
+// A named window that is gone by the time of the pick (it passed the check at the start) is
+// refused as an id that is no window: one line, exit code 2, nothing published, no error box.
+TEST_F(CommandStart, AWindowGoneBeforeThePickIsRefusedWithTwo) {
+    auto target = start_target(640, 480, TARGET_X, TARGET_Y);
+    DestroyOnFirstWindow helper(session.name(), target->window);
+    ASSERT_TRUE(helper.watching());
+    auto run = start_with({"--window", hex_id(target->window)});
+    EXPECT_EQ(run->process().wait_exit(EXIT_MS), 2);
+    EXPECT_EQ(run->process().stderr_text(),
+              "zrv5: there is no window " + hex_id(target->window) + " on the display\n");
+    EXPECT_FALSE(has_profile(*run));
+    EXPECT_EQ(run->companion_calls(),
+              std::vector<std::string>{"MyEndHook " + std::to_string(run->process().pid())});
+    EXPECT_EQ(session.find_window("Error"), 0u);
 }
 
 // --settings wins over the file beside the program (here: a blended 3/2 view, where the file
@@ -156,7 +201,7 @@ TEST_F(CommandStart, SettingsFromTheNamedFileAndAMissingOneRefused) {
                           "[Zarvo5]\nstretch=0\n");
     expect_screen(blended_frame(target_source(0), 800, 600, 3, 100, 75, exact_pair, exact_quad),
                   "named-settings");
-    EXPECT_EQ(run_exit_program(*run), 0);
+    EXPECT_EQ(run->request_exit(), 0);
     EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0);
 
     auto missing = start_with({"--settings", std::string(folder) + "/none.ini"});

@@ -86,17 +86,6 @@ protected:
         return false;
     }
 
-    void press_hotkey() {
-        Display* display = session.display();
-        const KeyCode super = XKeysymToKeycode(display, XK_Super_L);
-        const KeyCode escape = XKeysymToKeycode(display, XK_Escape);
-        XTestFakeKeyEvent(display, super, True, CurrentTime);
-        XTestFakeKeyEvent(display, escape, True, CurrentTime);
-        XTestFakeKeyEvent(display, escape, False, CurrentTime);
-        XTestFakeKeyEvent(display, super, False, CurrentTime);
-        XSync(display, False);
-    }
-
     // Runs zrv5-exit with the run's per-user configuration (or `config_home`); returns its code.
     int run_exit_program(const std::string& config_home, std::string* error_text = nullptr) {
         ChildProcess program;
@@ -211,7 +200,7 @@ TEST_F(Companion, SuperEscapeEndsTheViewWhileNothingHasTheFocus) {
     auto run = start_view(&target);
     XSetInputFocus(session.display(), None, RevertToNone, CurrentTime);
     XSync(session.display(), False);
-    press_hotkey();
+    session.press_exit_key();
     EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0) << run->process().stderr_text();
     EXPECT_NE(run->profile_text().find("EXIT=1"), std::string::npos) << run->profile_text();
 }
@@ -229,7 +218,7 @@ TEST_P(CompanionExit, ThePointerIsFreeAfterwards) {
         target->command("close");
         code = run->process().wait_exit(EXIT_MS);
     } else if (how == "hotkey") {
-        press_hotkey();
+        session.press_exit_key();
         code = run->process().wait_exit(EXIT_MS);
         EXPECT_NE(run->profile_text().find("EXIT=1"), std::string::npos) << run->profile_text();
     } else if (how == "zrv5-exit") {
@@ -319,9 +308,10 @@ TEST_F(Companion, ExitProgramThatCannotWriteSaysWhyAndChangesNothing) {
 }
 
 // The pick cannot publish (the profile folder belongs to another user), and the profile still holds
-// an older view's "EXIT" = "1" and the "HWND", "W" and "H" of another window. The view runs on, the
-// pointer is fenced into no window, every failed write is said, and Super+Escape, which cannot be
-// written either, still ends the view.
+// an older view's "EXIT" = "1" and the "HWND", "W" and "H" of another window. Neither the wait for
+// the click nor the view ends on that request, the pointer is fenced into no window, every failed
+// write is said (the start's clearing of the old request and the pick's four keys), and
+// Super+Escape, which cannot be written either, still ends the view.
 TEST_F(Companion, AFailedPublicationIsNeverActedOnStale) {
     auto other = start_target(300, 200, 900, 700, 1, "other window");
     auto target = start_target(TARGET_WIDTH, TARGET_HEIGHT, TARGET_X, TARGET_Y);
@@ -342,6 +332,9 @@ TEST_F(Companion, AFailedPublicationIsNeverActedOnStale) {
     }
     ASSERT_TRUE(run.start(session));
     ASSERT_TRUE(session.wait_for_pick_ready(START_MS)) << run.process().stderr_text();
+    // Past two polls of the wait.
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    ASSERT_TRUE(run.process().running()) << "the old request ended the wait";
     session.click(TARGET_X + 100, TARGET_Y + 50);
     const Placement typical{60, 45, 1280, 960};
     expect_screen(stretched_frame(target_source(0), TARGET_WIDTH, TARGET_HEIGHT, typical, 60, 45),
@@ -353,11 +346,11 @@ TEST_F(Companion, AFailedPublicationIsNeverActedOnStale) {
 
     const std::string said = run.process().stderr_text();
     EXPECT_EQ(said.rfind("zrv5: cannot write " + run.profile_path() + ": ", 0), 0u) << said;
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 4) << said;
-    press_hotkey();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 5) << said;
+    session.press_exit_key();
     EXPECT_EQ(run.process().wait_exit(EXIT_MS), 0);
     const std::string said_at_end = run.process().stderr_text();
-    EXPECT_EQ(std::count(said_at_end.begin(), said_at_end.end(), '\n'), 5)
+    EXPECT_EQ(std::count(said_at_end.begin(), said_at_end.end(), '\n'), 6)
         << "the hotkey's failed write is said too: " << said_at_end;
     EXPECT_EQ(run.profile_text(), stale);
     EXPECT_TRUE(other->process.running());

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <thread>
 
@@ -189,8 +191,41 @@ TEST_F(Lifecycle, AnOverlayDestroyedBeforeThePickStillTellsTheCompanion) {
               std::vector<std::string>{"MyEndHook " + pid_text(run->process())});
 }
 
-// A target with no even width cannot be enlarged: the error box "Error" / "ZRV5" appears, and
-// once it is closed the program ends with code 1 without having called MySetHook.
+// A zrv5 started by mistake, waiting for its click, is ended by zrv5-exit and by Super+Escape with
+// exit code 0, nothing published; the next click is the user's again. A request left from an
+// earlier view does not end it.
+TEST_F(Lifecycle, TheWaitForTheClickEndsOnZrv5ExitAndSuperEscape) {
+    for (const std::string how : {"zrv5-exit", "Super+Escape"}) {
+        SCOPED_TRACE(how);
+        Zrv5Setup setup;
+        auto run = start_zrv5(setup);
+        if (how == "zrv5-exit") {
+            // As the last view's zrv5-exit left it.
+            ASSERT_EQ(run->request_exit(), 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            auto later = std::make_unique<Zrv5Run>(setup);
+            run.reset();
+            ASSERT_TRUE(later->start(session));
+            ASSERT_TRUE(session.wait_for_pick_ready(START_MS));
+            std::this_thread::sleep_for(std::chrono::milliseconds(600));
+            ASSERT_TRUE(later->process().running()) << "a request from before the start ended it";
+            run = std::move(later);
+            EXPECT_EQ(run->request_exit(), 0);
+        } else {
+            session.press_exit_key();
+        }
+        EXPECT_EQ(run->process().wait_exit(EXIT_MS), 0);
+        EXPECT_EQ(run->process().stderr_text(), "");
+        EXPECT_EQ(run->companion_calls(),
+                  std::vector<std::string>{"MyEndHook " + pid_text(run->process())});
+        EXPECT_EQ(run->profile_text().find("HWND"), std::string::npos) << "the wait published";
+        EXPECT_EQ(session.find_window("ZRV5"), 0u);
+    }
+}
+
+// A target with no even width cannot be enlarged: the error box "Error" / "ZRV5" appears, saying
+// so on standard error too, and once it is closed (or the program is ended under it, as a view is
+// ended) the program ends with code 1 without having called MySetHook.
 class RefusedPick : public EndToEnd, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(RefusedPick, TheErrorBoxClosesAndTheProgramEnds) {
@@ -218,7 +253,11 @@ TEST_P(RefusedPick, TheErrorBoxClosesAndTheProgramEnds) {
     EXPECT_TRUE(run->process().running()) << "the box is modal";
 
     const std::string how = GetParam();
-    if (how == "click") {
+    if (how == "zrv5-exit") {
+        EXPECT_EQ(run->request_exit(), 0);
+    } else if (how == "Super+Escape") {
+        session.press_exit_key();
+    } else if (how == "click") {
         int x = 0;
         int y = 0;
         session.origin_of(box, &x, &y);
@@ -227,11 +266,22 @@ TEST_P(RefusedPick, TheErrorBoxClosesAndTheProgramEnds) {
         session.press_key(how.c_str());
     }
     EXPECT_EQ(run->process().wait_exit(EXIT_MS), 1);
+    EXPECT_EQ(run->process().stderr_text(), "zrv5: Error: ZRV5\n");
     EXPECT_EQ(run->companion_calls(),
               std::vector<std::string>{"MyEndHook " + pid_text(run->process())});
-    EXPECT_EQ(run->profile_text(), "") << "nothing is published";
+    EXPECT_EQ(run->profile_text().find("HWND"), std::string::npos) << "nothing is published";
+    EXPECT_EQ(session.find_window("Error"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(ByEveryWay, RefusedPick, ::testing::Values("Return", "Escape", "click"));
+INSTANTIATE_TEST_SUITE_P(ByEveryWay, RefusedPick,
+                         ::testing::Values("Return", "Escape", "click", "zrv5-exit",
+                                           "Super+Escape"),
+                         [](const ::testing::TestParamInfo<const char*>& way) {
+                             std::string name = way.param;
+                             name.erase(std::remove_if(name.begin(), name.end(),
+                                                       [](char c) { return !std::isalnum(c); }),
+                                        name.end());
+                             return name;
+                         });
 
 }  // namespace

@@ -247,6 +247,16 @@ void XSession::press_key(const char* keysym_name) {
     XSync(display_, False);
 }
 
+void XSession::press_exit_key() {
+    const KeyCode super = XKeysymToKeycode(display_, XK_Super_L);
+    const KeyCode escape = XKeysymToKeycode(display_, XK_Escape);
+    XTestFakeKeyEvent(display_, super, True, CurrentTime);
+    XTestFakeKeyEvent(display_, escape, True, CurrentTime);
+    XTestFakeKeyEvent(display_, escape, False, CurrentTime);
+    XTestFakeKeyEvent(display_, super, False, CurrentTime);
+    XSync(display_, False);
+}
+
 namespace {
 
 XErrorHandler handler_before_find = nullptr;

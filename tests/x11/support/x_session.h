@@ -75,6 +75,8 @@ public:
     void click(int x, int y, unsigned button = 1);
     // Presses and releases a key given by its keysym name ("Return", "Escape").
     void press_key(const char* keysym_name);
+    // Presses and releases the exit key, Super+Escape.
+    void press_exit_key();
 
     // Returns the top-level window with this WM_NAME, or 0.
     Window find_window(const std::string& title);

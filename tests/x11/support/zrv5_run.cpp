@@ -67,6 +67,14 @@ bool Zrv5Run::start(const XSession& session) {
 
 std::string Zrv5Run::profile_text() const { return file_text(profile_path()); }
 
+int Zrv5Run::request_exit() const {
+    ChildProcess program;
+    if (!program.start({ZRV5_EXIT_PROGRAM}, {"XDG_CONFIG_HOME=" + folder_ + "/config"})) {
+        return -1;
+    }
+    return program.wait_exit(10000).value_or(-1);
+}
+
 std::vector<std::string> Zrv5Run::companion_calls() const {
     std::vector<std::string> calls;
     std::istringstream lines(file_text(folder_ + "/hook.log"));

@@ -34,6 +34,9 @@ public:
     std::string profile_text() const;
     // The companion's calls, one "<function> <process id>" each.
     std::vector<std::string> companion_calls() const;
+    // Runs zrv5-exit with the run's per-user configuration; returns its exit code (-1 when it
+    // could not be run or did not end).
+    int request_exit() const;
 
 private:
     Zrv5Setup setup_;
