@@ -38,6 +38,8 @@ constexpr ExpectedError EXPECTED_ERRORS[] = {
     {"X_TranslateCoords", "BadWindow", "the window was destroyed by its owner"},
     {"X_QueryPointer", "BadWindow", "the window was destroyed by its owner"},
     {"X_QueryTree", "BadWindow", "the window was destroyed by its owner"},
+    // The window manager's check window names a manager that has gone away.
+    {"X_GetProperty", "BadWindow", "the window manager went away"},
     {"X_GetImage", "BadDrawable", "the window was destroyed by its owner"},
     // An image of a window that was unmapped just now cannot be read.
     {"X_GetImage", "BadMatch", "the window was unmapped by its owner"},

@@ -1,6 +1,7 @@
 // Windows of the seam on X11: the overlay (override-redirect, full screen, input-transparent
 // through an empty input shape, invisible through an empty bounding shape until made opaque), the
 // pointer grab that stands for the mouse capture, and the queries about other clients' windows.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
 #include "platform/x11/x11_platform.h"
 
@@ -22,6 +24,13 @@ struct PlatformLayeredOpToken {
 // Whether a window may lie above the overlay: set by the root's structure events that can put one
 // there, cleared by the raise.
 bool raise_needed = true;
+// Whether another client mapped an override-redirect window (a menu, a tooltip) since the last
+// raise, while the overlay was shown.
+bool remap_needed = false;
+bool overlay_shown = false;
+// Whether the window manager draws override-redirect windows in the order they were mapped rather
+// than in their stacking order (mutter: GNOME Shell, GNOME's X11 session), asked at the pick.
+bool raise_is_not_drawn = false;
 // The sibling the overlay lay directly above in its last configuration, as the server reported it,
 // once it has reported one.
 Window overlay_above = None;
@@ -57,6 +66,42 @@ Point translate(Window from, Window to, Point point) {
         return point;
     }
     return Point{x, y};
+}
+
+// Returns the name the window manager gives itself (_NET_WM_NAME of the window that
+// _NET_SUPPORTING_WM_CHECK names on the root), "" when none says.
+std::string window_manager_name() {
+    auto read_property = [](Window window, const char* name, Atom type, unsigned long* count) {
+        Atom actual = 0;
+        int format = 0;
+        unsigned long left = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(x11.display, window, XInternAtom(x11.display, name, False), 0, 256,
+                               False, type, &actual, &format, count, &left, &data) != Success) {
+            data = nullptr;
+            *count = 0;
+        }
+        return data;
+    };
+    unsigned long count = 0;
+    unsigned char* check = read_property(x11.root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, &count);
+    std::string name;
+    if (check != nullptr && count == 1) {
+        const Window manager = *reinterpret_cast<const Window*>(check);
+        // A window that is gone (a manager that went away) is an expected BadWindow here.
+        unsigned char* text = read_property(
+            manager, "_NET_WM_NAME", XInternAtom(x11.display, "UTF8_STRING", False), &count);
+        if (text != nullptr) {
+            name.assign(reinterpret_cast<const char*>(text), count);
+            XFree(text);
+        }
+        XSync(x11.display, False);
+        x11_take_error();
+    }
+    if (check != nullptr) {
+        XFree(check);
+    }
+    return name;
 }
 
 void name_overlay(Window window) {
@@ -106,6 +151,8 @@ WindowHandle platform_create_overlay(InstanceHandle, std::int32_t width, std::in
     XSync(x11.display, False);
     x11.overlay = window;
     raise_needed = true;
+    remap_needed = false;
+    overlay_shown = false;
     overlay_above_known = false;
 
     const WindowHandle handle{window};
@@ -277,10 +324,25 @@ bool platform_window_exists(WindowHandle window) {
 }
 
 void platform_keep_on_top(WindowHandle window) {
+    if (!is_overlay(window)) {
+        return;
+    }
+    // mutter keeps all override-redirect windows in one top group, drawn in the order they were
+    // mapped: a menu or tooltip mapped during a view is drawn above the overlay however the
+    // overlay is raised. Mapped again, the overlay is the last one mapped. In one batch of
+    // requests, which the compositor takes whole before it draws again.
+    if (remap_needed && raise_is_not_drawn) {
+        XUnmapWindow(x11.display, x11.overlay);
+        XMapRaised(x11.display, x11.overlay);
+        remap_needed = false;
+        raise_needed = false;
+        return;
+    }
+    remap_needed = false;
     // A window that another client maps or raises goes above the overlay; this restores it. The
     // message loop has taken every event the server had sent before the tick, so with none of
     // them asking for it and none left in the queue, the overlay is still on top.
-    if (is_overlay(window) && (raise_needed || XEventsQueued(x11.display, QueuedAlready) > 0)) {
+    if (raise_needed || XEventsQueued(x11.display, QueuedAlready) > 0) {
         XRaiseWindow(x11.display, x11.overlay);
         raise_needed = false;
     }
@@ -289,6 +351,11 @@ void platform_keep_on_top(WindowHandle window) {
 void x11_stacking_note(const XEvent& event) {
     switch (event.type) {
     case MapNotify:
+        raise_needed = true;
+        if (event.xmap.window != x11.overlay && event.xmap.override_redirect && overlay_shown) {
+            remap_needed = true;
+        }
+        break;
     case CirculateNotify:
     case ReparentNotify:
         raise_needed = true;
@@ -316,6 +383,9 @@ void platform_make_opaque(LayeredAttributesOp, WindowHandle window) {
     }
     // The default bounding shape makes the whole window visible; the input shape stays empty.
     XShapeCombineMask(x11.display, x11.overlay, ShapeBounding, 0, 0, None, ShapeSet);
+    overlay_shown = true;
+    const std::string manager = window_manager_name();
+    raise_is_not_drawn = manager == "GNOME Shell" || manager.find("Mutter") != std::string::npos;
     XFlush(x11.display);
 }
 

@@ -157,7 +157,12 @@ TEST_P(HostileProfile, TheViewRunsAndNothingIsWrittenThroughIt) {
     for (int key = 0; key < 4; ++key) {
         expected_said += line;
     }
-    const std::string said = run.process().stderr_text();
+    // The start reads the profile for a request left from before it first: a profile it cannot
+    // read is said then, once.
+    std::string said = run.process().stderr_text();
+    if (said.rfind("zrv5: cannot read " + run.profile_path() + ": ", 0) == 0) {
+        said.erase(0, said.find('\n') + 1);
+    }
     EXPECT_EQ(said.substr(0, expected_said.size()), expected_said);
 
     std::string error_text;
@@ -208,9 +213,10 @@ TEST_F(Files, AHeldLockEndsTheExitProgramsWaitWithAReason) {
     std::system(("rm -rf '" + config + "'").c_str());
 }
 
-// Another program keeps the profile's lock through the pick, and the profile holds an older view's
-// EXIT=1: the pick gives up on its writes, saying so, and the view runs on. Once the lock is free,
-// zrv5-exit's request is read as usual and ends it.
+// Another program keeps the profile's lock from the start through the pick, and the profile holds
+// an older view's EXIT=1: the start's clearing of that request and the pick's writes give up,
+// saying so, and neither the wait nor the view ends on it. Once the lock is free, zrv5-exit's
+// request is read as usual and ends the view.
 TEST_F(Files, AViewPickedWhileTheLockIsHeldRunsAndStillEnds) {
     auto target = start_target(640, 480, TARGET_X, TARGET_Y);
     Zrv5Run run;
@@ -229,7 +235,7 @@ TEST_F(Files, AViewPickedWhileTheLockIsHeldRunsAndStillEnds) {
     const std::string line =
         "zrv5: cannot write " + run.profile_path() +
         ": another program holds the profile (its lock stayed taken for 2 s)\n";
-    EXPECT_EQ(run.process().stderr_text(), line + line + line + line);
+    EXPECT_EQ(run.process().stderr_text(), line + line + line + line + line);
     close(fd);
     std::string error_text;
     EXPECT_EQ(run_exit_program({"XDG_CONFIG_HOME=" + run.folder() + "/config"}, &error_text), 0)
