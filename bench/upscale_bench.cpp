@@ -17,7 +17,7 @@
 #include "render/kernels.h"
 #include "render/upscale.h"
 #include "render/upscale_bands.h"
-#include "render/upscale_fast.h"
+#include "render/upscaler_choice.h"
 
 namespace {
 
@@ -68,6 +68,7 @@ public:
         surface.pixels = words_.data();
         surface.width = width;
         surface.height = height;
+        surface.stride = width;
     }
     OwnedSurface(const OwnedSurface&) = delete;
     OwnedSurface& operator=(const OwnedSurface&) = delete;

@@ -39,7 +39,8 @@ constexpr Pixel QUAD_KEEP_RED = 0x3FC0000u;
 // Returns whether an upscaler may run: a scale of 3 or 5, both slots filled (empty slots would be a
 // start-up fault; drawing nothing beats calling through null), a positive size, and both surfaces
 // with pixel memory and large enough for the W x H source and its enlargement by scale/2, the
-// products formed in 64 bits so no size can overflow them.
+// products formed in 64 bits so no size can overflow them, and rows that do not overlap (a stride
+// at least as long as a row, either way).
 inline bool upscale_allowed(const Surface& source, const Surface& upscaled, std::int32_t W,
                             std::int32_t H, std::int32_t scale, BlendPairFn blend_pair,
                             BlendQuadFn blend_quad) {
@@ -54,8 +55,11 @@ inline bool upscale_allowed(const Surface& source, const Surface& upscaled, std:
     }
     const std::int64_t upscaled_width = std::int64_t{scale} * W / 2;
     const std::int64_t upscaled_height = std::int64_t{scale} * H / 2;
+    const auto rows_apart = [](const Surface& s) {
+        return s.stride >= s.width || -s.stride >= s.width;
+    };
     return source.width >= W && source.height >= H && upscaled.width >= upscaled_width &&
-           upscaled.height >= upscaled_height;
+           upscaled.height >= upscaled_height && rows_apart(source) && rows_apart(upscaled);
 }
 
 // Calls block_row(lower, upper, destination, stride) for each row of 2x2 source blocks: source
@@ -67,8 +71,8 @@ inline bool upscale_allowed(const Surface& source, const Surface& upscaled, std:
 template <typename BlockRow>
 inline void for_each_block_row(const Surface& source, const Surface& upscaled, std::int32_t k,
                                std::int32_t H, BlockRow block_row) {
-    const std::ptrdiff_t source_stride = source.width;
-    const std::ptrdiff_t upscaled_stride = upscaled.width;
+    const std::ptrdiff_t source_stride = source.stride;
+    const std::ptrdiff_t upscaled_stride = upscaled.stride;
     for (std::int32_t sy = 0; sy < H - 1; sy += 2) {
         const Pixel* lower = source.pixels + sy * source_stride;
         block_row(lower, lower + source_stride,

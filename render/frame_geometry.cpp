@@ -47,6 +47,11 @@ void add_band(BorderBands& result, std::int64_t x, std::int64_t y, std::int32_t 
     ++result.count;
 }
 
+// Returns a product of two sizes as the 32-bit value the window system receives.
+std::int32_t times(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(std::int64_t{a} * b));
+}
+
 }  // namespace
 
 Point clamp_pointer(Point pointer, Point origin, std::int32_t W, std::int32_t H) {
@@ -54,6 +59,45 @@ Point clamp_pointer(Point pointer, Point origin, std::int32_t W, std::int32_t H)
     clamped.x = clamp_axis(pointer.x, origin.x, W);
     clamped.y = clamp_axis(pointer.y, origin.y, H);
     return clamped;
+}
+
+Point client_point(Point screen_point, Point origin) {
+    return Point{saturate_int32(std::int64_t{screen_point.x} - origin.x),
+                 saturate_int32(std::int64_t{screen_point.y} - origin.y)};
+}
+
+Frame frame_of(const ViewState& v, Point origin, Point client, const CursorRecord& cursor) {
+    Frame frame;
+    frame.mode = v.stretch;
+    frame.source = Rect{origin.x, origin.y, v.W, v.H};
+    const Point offset{v.offset_x, v.offset_y};
+    switch (v.stretch) {
+    case STRETCH_WHOLE:
+        frame.factor = v.scale;
+        frame.image = Rect{offset.x, offset.y, times(v.scale, v.W), times(v.scale, v.H)};
+        break;
+    case STRETCH_BLENDED:
+        frame.factor = v.scale;
+        frame.image = Rect{offset.x, offset.y, v.upscale.width, v.upscale.height};
+        frame.enlargement = v.upscale;
+        break;
+    case STRETCH_FIT:
+        frame.image = Rect{offset.x, offset.y, v.fit_w, v.fit_h};
+        break;
+    default:
+        break;
+    }
+    frame.bands = border_bands(v.SW, v.SH, v.offset_x, v.offset_y);
+    if (v.mouse_trs != CURSOR_NONE) {
+        const CursorPlacement placement = cursor_position(
+            v.stretch, v.scale, v.offset_x, v.offset_y, v.fit_w, v.W, client, cursor.hot_x,
+            cursor.hot_y);
+        if (placement.draw) {
+            frame.cursor = cursor.image;
+            frame.cursor_at = placement.at;
+        }
+    }
+    return frame;
 }
 
 BorderBands border_bands(std::int32_t SW, std::int32_t SH, std::int32_t offset_x,

@@ -7,7 +7,7 @@
 // (its bug 54412), and the 32-bit build keeps SSE2 as its floor.
 #include <cstdint>
 
-#include "render/upscale_fast.h"
+#include "render/upscaler_choice.h"
 
 #if defined(__AVX2__) && !defined(_WIN32)
 

@@ -30,10 +30,10 @@ void upscale_band(void* argument, std::int32_t band) {
         return;
     }
     Surface source = work.source;
-    source.pixels += 2 * std::ptrdiff_t{rows.first} * source.width;
+    source.pixels += 2 * std::ptrdiff_t{rows.first} * source.stride;
     source.height = 2 * rows.count;
     Surface upscaled = work.upscaled;
-    upscaled.pixels += std::ptrdiff_t{work.scale} * rows.first * upscaled.width;
+    upscaled.pixels += std::ptrdiff_t{work.scale} * rows.first * upscaled.stride;
     upscaled.height = work.scale * rows.count;
     work.upscaler(source, upscaled, work.W, 2 * rows.count, work.scale, work.blend_pair,
                   work.blend_quad);

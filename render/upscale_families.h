@@ -16,7 +16,7 @@
 
 #include "render/blend_rules.h"
 #include "render/kernels.h"
-#include "render/upscale_fast.h"
+#include "render/upscaler_choice.h"
 #include "vocabulary/modes.h"
 #include "vocabulary/pixel.h"
 #include "vocabulary/surface.h"

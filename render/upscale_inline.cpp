@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "render/upscale_families.h"
-#include "render/upscale_fast.h"
+#include "render/upscaler_choice.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // with -msse2; on a processor other than x86 it offers no variant.
 #include <cstdint>
 
-#include "render/upscale_fast.h"
+#include "render/upscaler_choice.h"
 
 #if defined(__SSE2__)
 

@@ -1,18 +1,19 @@
 // How zrv5 runs. The entry reads the settings, chooses the blend kernels, measures the screen and
 // creates the overlay: a full-screen, always-on-top, input-transparent window that stays invisible
-// and holds the mouse capture. The first left-button release then picks the window under the
-// pointer (shell/pick.cpp), which publishes the view to the companion library, chooses the scale
-// mode and placement (view/layout.cpp), makes the overlay opaque and starts timer 1. Each timer
-// message draws one frame (shell/tick.cpp): the target's client area copied from the screen and
-// enlarged, black borders, the cursor image (cursor/), and a poll of the shared profile's exit
-// request. The view ends when the target is gone or the exit request reads 1: the overlay is
-// destroyed (shell/dispatch.cpp), the companion is told, and the loop ends.
+// and holds the mouse capture. The release of the first whole click then picks the window under
+// the pointer (shell/pick.cpp), which publishes the view to the companion library, chooses the
+// scale mode and placement (view/layout.cpp), makes the overlay opaque and starts timer 1. Each
+// period of the timer makes one frame (shell/tick.cpp): one question to the platform (is the
+// target there, where is it, where is the pointer), the frame computed (render/frame_geometry.cpp:
+// the image's place, black borders, the cursor image of cursor/) and presented, and a poll of the
+// shared profile's exit request. The view ends when the target is gone or the exit request reads
+// 1: the overlay is destroyed (shell/dispatch.cpp), the companion is told, and the loop ends.
 // Start reading at zrv5_main below, then shell/dispatch.cpp. Portable core: no OS header.
 #include "platform/platform.h"
 
 #include "cursor/handover.h"
 #include "render/kernels.h"
-#include "render/upscale_fast.h"
+#include "render/upscaler_choice.h"
 #include "shell/settings_file.h"
 #include "shell/settings_text.h"
 #include "vocabulary/view_state.h"

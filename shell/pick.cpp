@@ -1,9 +1,10 @@
-// The pick. Runs at most once per process, on the GUI thread.
+// The pick: a click's release at a point, or a window named by the command line. Runs at most once
+// per process, on the GUI thread.
 // Portable core: no OS header.
 #include "shell/pick.h"
 
 #include "cursor/cursor.h"
-#include "hook/companion.h"
+#include "shared_profile/publication.h"
 #include "platform/platform.h"
 #include "shell/placement.h"
 #include "view/capture_size.h"
@@ -33,26 +34,32 @@ void forget_stale_exit_request() {
     }
 }
 
-std::intptr_t poll_exit_while_waiting(WindowHandle overlay) {
+void poll_exit_while_waiting(WindowHandle overlay) {
     if (exit_requested_by_profile()) {
         platform_destroy_window(overlay);
     }
-    return 0;
 }
 
-std::intptr_t pick_target(WindowHandle overlay, std::intptr_t packed_point) {
+namespace {
+
+// Disarms the pick and stops watching for the click; false when the pick was made already.
+bool disarm() {
     ViewState& v = view_state;
     if (!v.pick_armed) {
-        return 0;
+        return false;
     }
     v.pick_armed = false;
     platform_release_capture();
+    return true;
+}
 
-    const Point release = platform_client_to_screen(overlay, unpack_point(packed_point));
-    v.target = platform_window_from_point(release);
+// Turns the window picked into the running view, or refuses it.
+void start_view(WindowHandle overlay, WindowHandle target) {
+    ViewState& v = view_state;
+    v.target = target;
     if (v.target == overlay) {
         refuse_pick(overlay);
-        return 0;
+        return;
     }
 
     const Box client = platform_client_box(v.target);
@@ -61,7 +68,7 @@ std::intptr_t pick_target(WindowHandle overlay, std::intptr_t packed_point) {
     // found at the point).
     if (size.W <= 0 || size.H <= 0) {
         refuse_pick(overlay);
-        return 0;
+        return;
     }
     v.W = size.W;
     v.H = size.H;
@@ -75,5 +82,18 @@ std::intptr_t pick_target(WindowHandle overlay, std::intptr_t packed_point) {
         platform_make_opaque(v.layered_attributes, overlay);
     }
     platform_set_timer(overlay, FRAME_TIMER_ID, frame_timer_period(v.timer_period));
-    return 0;
+}
+
+}  // namespace
+
+void pick_at(WindowHandle overlay, Point screen_point) {
+    if (disarm()) {
+        start_view(overlay, platform_window_from_point(screen_point));
+    }
+}
+
+void pick_window(WindowHandle overlay, WindowHandle window) {
+    if (disarm()) {
+        start_view(overlay, window);
+    }
 }

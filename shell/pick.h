@@ -1,17 +1,21 @@
-// The pick: the first left-button release turns the window under it into the running view.
+// The pick: the first whole click (or a window named) turns the window into the running view.
 // Portable core: no OS header.
 #pragma once
 
 #include <cstdint>
 
+#include "vocabulary/geometry.h"
 #include "vocabulary/handles.h"
 
-// Handles a left-button release at the packed client point of the overlay. The first one picks the
+// The pick at the release of the whole click, at a point of the screen: the first one picks the
 // window under it, publishes the view, calls MySetHook, chooses the layout, prepares the cursor,
 // makes the overlay opaque and starts timer 1; later ones do nothing. A click on the overlay
 // itself, or on a window narrower or lower than 2 pixels, shows the error box and ends the program
-// with exit code 1. Returns 0.
-std::intptr_t pick_target(WindowHandle overlay, std::intptr_t packed_point);
+// with exit code 1.
+void pick_at(WindowHandle overlay, Point screen_point);
+
+// The same pick of a window named rather than clicked.
+void pick_window(WindowHandle overlay, WindowHandle window);
 
 // Shows the error box with `text` and, once it is closed, ends the program with exit code 1: an
 // overlay with no view could otherwise only wait, invisible, to be destroyed from outside.
@@ -36,5 +40,4 @@ void forget_stale_exit_request();
 
 // The wait's poll: destroys the overlay when the exit request asks for it (the program then ends
 // with 0 while it waits for its click, with 1 while the error box of a refused pick shows).
-// Returns 0.
-std::intptr_t poll_exit_while_waiting(WindowHandle overlay);
+void poll_exit_while_waiting(WindowHandle overlay);

@@ -7,10 +7,11 @@
 #include "vocabulary/handles.h"
 
 // Chooses scale, effective stretch mode, offsets and fit size for the picked W x H and stores them;
-// in the blended mode also creates the two surfaces (through the overlay's drawing context) and
-// doubles the timer period.
+// in the blended mode also has the platform make the enlargement surface, and doubles the timer
+// period.
 void place_view(WindowHandle overlay);
 
 // Takes the screen's new size and, when a view runs, chooses its layout again from the stretch
-// setting as the pick did: the surfaces follow the new scale; the timer period stays as it runs.
+// setting as the pick did: the enlargement surface follows the new scale; the timer period stays as
+// it runs.
 void place_view_again(WindowHandle overlay, std::int32_t SW, std::int32_t SH);

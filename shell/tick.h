@@ -1,12 +1,10 @@
-// The frame tick: one enlarged frame of the target window per timer message.
+// The frame tick: one enlarged frame of the target window per period of timer 1.
 // Portable core: no OS header.
 #pragma once
 
-#include <cstdint>
-
 #include "vocabulary/handles.h"
 
-// Draws one frame into the overlay — image, black borders, cursor — then polls the exit request;
-// destroys the overlay when the target is gone (without drawing) or the exit request reads 1.
-// Returns 0.
-std::intptr_t frame_tick(WindowHandle overlay);
+// Asks whether the target exists (the overlay put back on top, the capture origin and the pointer
+// with the answer), presents one frame (image, black bands, cursor), then polls the exit request;
+// destroys the overlay when the target is gone (without presenting) or the exit request reads 1.
+void frame_tick(WindowHandle overlay);

@@ -2,7 +2,7 @@
 # Fails on any include of ours that goes against the layers, one line per offending include.
 #
 #   shell/                       entry, dispatch, the pick's flow, the tick's flow
-#   view/ render/ cursor/ hook/  each uses the layers below, never one another
+#   view/ render/ cursor/ shared_profile/  each uses the layers below, never one another
 #   platform/platform.h          the seam, both ways: what the core provides and what it asks
 #   vocabulary/                  the records and names everyone shares; includes nothing else of ours
 #
@@ -27,8 +27,8 @@ allowed_for() {
     vocabulary/*) echo '' ;;
     platform/platform.h) echo 'vocabulary/' ;;
     platform/command_line.* | platform/timer_queue.*) echo '' ;;
-    view/* | render/* | cursor/* | hook/*) echo "$core_below" ;;
-    shell/*) echo "$core_below view/ render/ cursor/ hook/" ;;
+    view/* | render/* | cursor/* | shared_profile/*) echo "$core_below" ;;
+    shell/*) echo "$core_below view/ render/ cursor/ shared_profile/" ;;
     platform/posix/*) echo "$core_below platform/command_line.h" ;;
     platform/x11/*) echo "$core_below platform/command_line.h platform/timer_queue.h platform/posix/" ;;
     platform/win32/*) echo "$core_below platform/command_line.h platform/timer_queue.h" ;;
@@ -65,7 +65,7 @@ while IFS= read -r file; do
             status=1
         fi
     done < <(grep -n -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' "$file")
-done < <(find vocabulary shell view render cursor hook platform companion -type f \
+done < <(find vocabulary shell view render cursor shared_profile platform companion -type f \
              \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort)
 
 if [ "$checked" -eq 0 ]; then

@@ -13,15 +13,9 @@ struct WindowHandle {
     friend bool operator!=(WindowHandle a, WindowHandle b) { return a.value != b.value; }
 };
 
-struct PlatformDrawContext;
-struct PlatformBitmap;
 struct PlatformCursorImage;
 struct PlatformLayeredOp;
 
-// A drawing context: a window's client area, the whole screen, or a memory context of a surface.
-using DrawContext = PlatformDrawContext*;
-// A bitmap that owns a surface's pixel memory.
-using BitmapHandle = PlatformBitmap*;
 // A cursor or icon image that can be drawn.
 using CursorImage = PlatformCursorImage*;
 // The layered-attributes operation, resolved at start-up; null when the platform lacks it.

@@ -1,20 +1,24 @@
-// The Surface record: a bottom-up block of 32-bit pixels with the drawing context that reaches it,
-// and the signature every blended upscaler has. Bottom layer: the handles are opaque.
+// The Surface record: a bottom-up block of 32-bit pixels, and the signature every blended upscaler
+// has. Bottom layer: includes nothing else of ours and no OS header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-#include "vocabulary/handles.h"
 #include "vocabulary/pixel.h"
 
-// Pixel memory is width x height words with no gap between rows, stored bottom-up: storage row 0 is
-// the bottom image row and the pixel at storage row r, column c is word r * width + c.
+// Storage row 0 is the bottom image row: the pixel at storage row r, column c is pixels[r * stride
+// + c]. The stride is the width for a block of its own; a surface over another block's rows (an
+// image stored top down, read bottom up) has that block's stride, negative when it runs upwards.
 struct Surface {
-    BitmapHandle bitmap = nullptr;
-    DrawContext context = nullptr;
     Pixel* pixels = nullptr;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    std::ptrdiff_t stride = 0;
+
+    Pixel* row(std::int32_t storage_row) const {
+        return pixels + storage_row * stride;
+    }
 };
 
 // An upscaler enlarges the W x H pixels of `source` by scale/2 into `upscaled`. The reference

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "vocabulary/handles.h"
 #include "vocabulary/pixel.h"
@@ -44,10 +45,11 @@ struct ViewState {
     std::int32_t offset_y = 0;
     std::int32_t fit_w = 0;
     std::int32_t fit_h = 0;
-    Surface capture_source;
+    // The blended mode's enlargement, made by the platform, where the frames are shown from; and
+    // the capture it holds the enlargement of (W x H, bottom-up), once it holds one.
     Surface upscale;
-    Surface capture_enlarged;   // the capture the upscale surface holds the enlargement of
-    bool upscale_made = false;  // capture_enlarged and upscale hold a capture and its enlargement
+    std::vector<Pixel> capture_enlarged;
+    bool upscale_made = false;
     std::int32_t band_workers = 1;  // how many bands an enlargement may run at once (the pick's)
 
     // The cursor image and its hot spot, read and written only through cursor/handover.h, which

@@ -1,8 +1,7 @@
 // The GUI thread's message loop for the Windows backend: every message waiting is dispatched
 // before the timers are looked at (as a window timer's WM_TIMER comes only once the queue is
 // empty), then a due timer's WM_TIMER is posted, else the loop waits for either
-// (MsgWaitForMultipleObjectsEx on the timer of win32_timer.cpp); the default window procedure and
-// posting the quit message.
+// (MsgWaitForMultipleObjectsEx on the timer of win32_timer.cpp); and posting the quit message.
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -30,12 +29,6 @@ std::int32_t platform_run_message_loop() {
         MsgWaitForMultipleObjectsEx(timer != nullptr ? 1 : 0, &timer, timeout, QS_ALLINPUT,
                                     MWMO_INPUTAVAILABLE);
     }
-}
-
-std::intptr_t platform_default_procedure(WindowHandle window, std::uint32_t message,
-                                         std::uintptr_t first, std::intptr_t second) {
-    return static_cast<std::intptr_t>(DefWindowProcA(
-        to_hwnd(window), message, static_cast<WPARAM>(first), static_cast<LPARAM>(second)));
 }
 
 void platform_post_quit(std::int32_t code) { PostQuitMessage(code); }

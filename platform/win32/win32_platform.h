@@ -1,5 +1,5 @@
-// Conversions between the seam's opaque handles and the Win32 handles they stand for. Only the
-// Windows backend and its tests include this header.
+// Conversions between the seam's opaque handles and the Win32 handles they stand for, and what the
+// backend's files share. Only the Windows backend and its tests include this header.
 #pragma once
 
 #include <windows.h>
@@ -16,14 +16,6 @@ inline WindowHandle from_hwnd(HWND window) {
 }
 
 // The other handles are the Win32 handles themselves, cast to the seam's pointer types.
-inline HDC to_hdc(DrawContext context) { return reinterpret_cast<HDC>(context); }
-
-inline DrawContext from_hdc(HDC context) { return reinterpret_cast<DrawContext>(context); }
-
-inline HBITMAP to_hbitmap(BitmapHandle bitmap) { return reinterpret_cast<HBITMAP>(bitmap); }
-
-inline BitmapHandle from_hbitmap(HBITMAP bitmap) { return reinterpret_cast<BitmapHandle>(bitmap); }
-
 inline HICON to_hicon(CursorImage image) { return reinterpret_cast<HICON>(image); }
 
 inline CursorImage from_hicon(HICON image) { return reinterpret_cast<CursorImage>(image); }
@@ -72,6 +64,12 @@ DWORD win32_arm_timer(HANDLE* timer);
 // Leaves the window out of screen captures (WDA_EXCLUDEFROMCAPTURE) where Windows can and says
 // whether it now is; elsewhere the window's affinity stays none.
 bool win32_exclude_from_capture(HWND window);
+
+// The blended mode's capture (win32_draw.cpp): copies what the screen shows beneath the overlay,
+// size at origin, into the capture surface (made at that size) and returns it.
+Surface win32_capture(Point origin, Size size);
+// Draws a frame into the overlay's context from the screen's (platform_present takes both).
+void win32_present_in(HDC overlay, HDC screen, const Frame& frame);
 
 // The layered-attributes operation as user32 exports it.
 using SetLayeredWindowAttributesFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);

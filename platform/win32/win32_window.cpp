@@ -97,30 +97,49 @@ void follow_screen(HWND overlay) {
     const int height = screen.bottom - screen.top;
     SetWindowPos(overlay, nullptr, screen.left, screen.top, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    overlay_screen_changed(from_hwnd(overlay), width, height);
+    zrv5_screen_changed(from_hwnd(overlay), width, height);
 }
 
-// Forwards every message of the overlay to the core's window procedure.
+// The overlay's window procedure: its messages become the core's events. Creation, destruction
+// (and a quit message sent straight here, which ends the view as destruction does), the timer and
+// the left button's release, whose point comes in the overlay's client coordinates (x and y each
+// a signed 16-bit half of the second parameter); the rest goes to the default handling.
 LRESULT CALLBACK overlay_procedure(HWND window, UINT message, WPARAM first, LPARAM second) {
-    if (message == WM_DESTROY) {
+    const WindowHandle overlay = from_hwnd(window);
+    switch (message) {
+    case WM_CREATE:
+        zrv5_overlay_created(overlay);
+        return 0;
+    case WM_DESTROY:
+    case WM_QUIT:
         // An overlay destroyed before any pick must not leave the mouse swallowed.
         win32_remove_pick_hook();
+        zrv5_overlay_destroyed(overlay);
+        return DefWindowProcA(window, message, first, second);
+    case WM_TIMER:
+        zrv5_timer(overlay, static_cast<std::uint32_t>(first));
+        return 0;
+    case WM_LBUTTONUP: {
+        POINT point{static_cast<std::int16_t>(LOWORD(second)),
+                    static_cast<std::int16_t>(HIWORD(second))};
+        ClientToScreen(window, &point);
+        zrv5_pick_at(overlay, from_point(point));
+        return 0;
     }
-    if (message == WIN32_EXIT_KEY_MESSAGE) {
+    case WIN32_EXIT_KEY_MESSAGE:
         // Windows key + Escape while the program waits for its click: it ends as on zrv5-exit.
         win32_mask_windows_key();
         DestroyWindow(window);
         return 0;
-    }
-    if (message == WM_DISPLAYCHANGE || message == WM_DPICHANGED) {
+    case WM_DISPLAYCHANGE:
         follow_screen(window);
-        if (message == WM_DPICHANGED) {
-            return 0;  // handled: the overlay keeps the size it was just given
-        }
+        return DefWindowProcA(window, message, first, second);
+    case WM_DPICHANGED:
+        follow_screen(window);
+        return 0;  // handled: the overlay keeps the size it was just given
+    default:
+        return DefWindowProcA(window, message, first, second);
     }
-    return static_cast<LRESULT>(overlay_window_procedure(from_hwnd(window), message,
-                                                         static_cast<std::uintptr_t>(first),
-                                                         static_cast<std::intptr_t>(second)));
 }
 
 // Returns the build number of the running Windows. RtlGetVersion tells the truth whatever the
@@ -249,18 +268,6 @@ void platform_release_capture() {
     ReleaseCapture();
 }
 
-Point platform_client_to_screen(WindowHandle window, Point point) {
-    POINT converted = to_point(point);
-    ClientToScreen(to_hwnd(window), &converted);
-    return from_point(converted);
-}
-
-Point platform_screen_to_client(WindowHandle window, Point point) {
-    POINT converted = to_point(point);
-    ScreenToClient(to_hwnd(window), &converted);
-    return from_point(converted);
-}
-
 WindowHandle platform_window_from_point(Point point) {
     return from_hwnd(WindowFromPoint(to_point(point)));
 }
@@ -272,16 +279,28 @@ Box platform_client_box(WindowHandle window) {
     return from_rect(rect);
 }
 
-bool platform_window_exists(WindowHandle window) {
+TargetLook platform_look_at_target(WindowHandle overlay, WindowHandle target, Size capture) {
+    TargetLook look;
+    // The target's window rectangle can be read while it exists; the rectangle itself is unused.
     RECT rect{};
-    return GetWindowRect(to_hwnd(window), &rect) != 0;
-}
-
-void platform_keep_on_top(WindowHandle window) {
+    if (GetWindowRect(to_hwnd(target), &rect) == 0) {
+        return look;
+    }
+    look.exists = true;
     // Without SWP_NOACTIVATE every placement activates the overlay ("SetWindowPos function"):
     // keys would go to the overlay instead of the target, sixty times a second.
-    SetWindowPos(to_hwnd(window), HWND_TOPMOST, 0, 0, 0, 0,
+    SetWindowPos(to_hwnd(overlay), HWND_TOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    POINT origin{0, 0};
+    ClientToScreen(to_hwnd(target), &origin);
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    look.origin = from_point(origin);
+    look.pointer = from_point(pointer);
+    if (capture.width > 0 && capture.height > 0) {
+        look.capture = win32_capture(look.origin, capture);
+    }
+    return look;
 }
 
 void platform_make_opaque(LayeredAttributesOp operation, WindowHandle window) {
@@ -297,9 +316,3 @@ void platform_make_opaque(LayeredAttributesOp operation, WindowHandle window) {
 }
 
 void platform_destroy_window(WindowHandle window) { DestroyWindow(to_hwnd(window)); }
-
-Point platform_cursor_position() {
-    POINT position{};
-    GetCursorPos(&position);
-    return from_point(position);
-}

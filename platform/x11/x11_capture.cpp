@@ -362,7 +362,6 @@ bool x11_start_capture() {
 namespace {
 
 bool readback_current = false;  // the read-back memory holds the canvas
-std::uint64_t captures_made = 0;
 
 // Composes the capture of the rectangle into the canvas, all of it or the rows that damage
 // reported, and reads what it composed back when asked to.
@@ -403,7 +402,6 @@ bool capture(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t he
     }
     // A shared canvas is its own read-back.
     readback_current = read_back || canvas_shared;
-    ++captures_made;
     damage.whole = false;
     damage.x = x;
     damage.y = y;
@@ -427,8 +425,6 @@ XID x11_capture_in_server(std::int32_t x, std::int32_t y, std::int32_t width, st
                           const std::uint8_t** fresh) {
     return capture(x, y, width, height, false, fresh) ? canvas_picture : 0;
 }
-
-std::uint64_t x11_capture_number() { return captures_made; }
 
 void x11_capture_note(const XEvent& event) {
     if (damage.available && event.type == damage.event_base + XDamageNotify) {

@@ -104,18 +104,19 @@ void x11_destroy_image(X11Image& image) {
 }
 
 bool x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, std::int32_t y,
-                   std::int32_t width, std::int32_t height, bool announce) {
+                   std::int32_t to_x, std::int32_t to_y, std::int32_t width, std::int32_t height,
+                   bool announce) {
     if (image.image == nullptr || width <= 0 || height <= 0) {
         return false;
     }
     const auto w = static_cast<unsigned>(width);
     const auto h = static_cast<unsigned>(height);
     if (image.shared) {
-        XShmPutImage(x11.display, drawable, gc, image.image, x, y, x, y, w, h,
+        XShmPutImage(x11.display, drawable, gc, image.image, x, y, to_x, to_y, w, h,
                      announce ? True : False);
         return announce;
     }
-    XPutImage(x11.display, drawable, gc, image.image, x, y, x, y, w, h);
+    XPutImage(x11.display, drawable, gc, image.image, x, y, to_x, to_y, w, h);
     return false;
 }
 

@@ -18,7 +18,7 @@
 #include <cstring>
 
 #include "platform/command_line.h"
-#include "platform/x11/x11_options.h"
+#include "platform/posix/posix_options.h"
 #include "platform/x11/x11_platform.h"
 
 X11State x11;

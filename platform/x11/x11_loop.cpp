@@ -1,5 +1,5 @@
-// The GUI thread's message loop on X11: X events become the overlay's messages, timers tick from
-// the loop itself (their rules are in platform/timer_queue.h), and a posted quit ends it.
+// The GUI thread's message loop on X11: X events become the core's events, timers tick from the
+// loop itself (their rules are in platform/timer_queue.h), and a posted quit ends it.
 #include <X11/Xlib.h>
 
 #include <fcntl.h>
@@ -45,7 +45,7 @@ bool x11_run_due_timer() {
         return false;
     }
     tick_timing_mark(TickStage::tick_start);
-    overlay_window_procedure(WindowHandle{fired.window}, MSG_TIMER, fired.id, 0);
+    zrv5_timer(WindowHandle{fired.window}, fired.id);
     tick_timing_mark(TickStage::tick_end);
     return true;
 }
@@ -109,11 +109,10 @@ void x11_handle_event(XEvent& event) {
         }
         break;
     case ButtonRelease:
+        // The grab took the press too, so this is the release of a whole click.
         if (event.xbutton.button == Button1 && x11.capture_held && x11.overlay != 0) {
-            // The grab reports the release relative to the overlay: its client coordinates,
-            // whichever monitor the overlay lies on.
-            overlay_window_procedure(WindowHandle{x11.overlay}, MSG_LBUTTONUP, 0,
-                                     pack_point(event.xbutton.x, event.xbutton.y));
+            zrv5_pick_at(WindowHandle{x11.overlay},
+                         Point{event.xbutton.x_root, event.xbutton.y_root});
         }
         break;
     case DestroyNotify:
@@ -124,9 +123,8 @@ void x11_handle_event(XEvent& event) {
         break;
     case Expose:
         if (event.xexpose.window == x11.overlay && x11.overlay != 0) {
-            // The image holds the last frame; the next one is made whole all the same.
-            x11_present_overlay(event.xexpose.x, event.xexpose.y, event.xexpose.width,
-                                event.xexpose.height);
+            // The next frame is made whole.
+            x11_present_exposed();
             x11_capture_whole();
         }
         break;
@@ -145,15 +143,12 @@ std::int32_t platform_run_message_loop() {
     make_wake_pipe();
     const int connection = ConnectionNumber(x11.display);
     for (;;) {
-        // The quit message comes before input and timers, as on Windows. What a question brought
-        // along answers only the questions of the same event or tick.
+        // The quit message comes before input and timers, as on Windows.
         while (!quit_posted && XPending(x11.display) > 0) {
             XEvent event;
             XNextEvent(x11.display, &event);
-            x11_forget_prefetched();
             x11_handle_event(event);
         }
-        x11_forget_prefetched();
         if (quit_posted) {
             quit_posted = false;
             return quit_code;
@@ -185,11 +180,6 @@ std::int32_t platform_run_message_loop() {
             XSync(x11.display, False);
         }
     }
-}
-
-std::intptr_t platform_default_procedure(WindowHandle, std::uint32_t, std::uintptr_t,
-                                         std::intptr_t) {
-    return 0;
 }
 
 void platform_post_quit(std::int32_t code) {

@@ -1,11 +1,11 @@
 // State and helpers shared by the X11 backend's files; nothing outside platform/x11/ includes it.
 // The backend keeps one record, `x11`, owned by the GUI thread; grab threads use only their own
-// connection (x11_thread_display) and the cursor and thread functions.
+// connection (x11_thread_display) and the pointer-image and thread functions.
 #pragma once
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
-#include <xcb/xfixes.h>
+#include <X11/extensions/Xrender.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/x11/x11_client_stretch.h"
 #include "platform/x11/x11_errors.h"
 
 // A client-side 32-bit image, presented or filled through MIT-SHM when the server shares memory
@@ -31,6 +30,10 @@ struct X11Image {
                                         static_cast<std::ptrdiff_t>(y) * image->bytes_per_line);
     }
     std::ptrdiff_t stride() const { return image->bytes_per_line / 4; }
+    // The image read bottom-up, as the core's surfaces are.
+    Surface bottom_up() const {
+        return image == nullptr ? Surface{} : Surface{row(height - 1), width, height, -stride()};
+    }
 };
 
 struct X11State {
@@ -44,8 +47,7 @@ struct X11State {
     std::int32_t height = 0;
     bool shm = false;  // MIT-SHM usable with this server
 
-    Window overlay = 0;      // 0 before creation and after destruction
-    X11Image overlay_image;  // what the overlay shows, presented when its context is released
+    Window overlay = 0;  // 0 before creation and after destruction
     GC overlay_gc = nullptr;
     bool capture_wanted = false;  // the pointer grab is asked for (and retried until it holds)
     bool capture_held = false;
@@ -54,10 +56,6 @@ struct X11State {
     // Another client (a compositing manager, a Wayland compositor's X window manager) redirects
     // the root's children: the capture uses its redirection (x11_capture.cpp).
     bool beside_compositing_manager = false;
-
-    // A view started by the command line rather than by a click (x11_start.cpp): the pick's
-    // window search starts at this window, once.
-    Window pick_from = 0;
 };
 
 extern X11State x11;
@@ -85,32 +83,7 @@ inline Rect x11_clip(const Rect& area, const Rect& bounds) {
                 static_cast<std::int32_t>(right - left), static_cast<std::int32_t>(bottom - top)};
 }
 
-// Returns whether `area` is among the rectangles of the overlay known to be black; when not, it
-// is noted as black from here on (as one of a few: the bands of a frame).
-inline bool x11_known_black(std::vector<Rect>& black, const Rect& area) {
-    if (std::find(black.begin(), black.end(), area) != black.end()) {
-        return true;
-    }
-    if (black.size() < 8) {
-        black.push_back(area);
-    }
-    return false;
-}
-
-// A bitmap of the seam: a surface's pixel memory, bottom-up (storage row 0 is the bottom row).
-struct PlatformBitmap {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::vector<Pixel> pixels;
-    // What a copy onwards may rely on, in the rows of its top-down view: the rows changed since
-    // the overlay last took this bitmap's pixels, and the capture it holds (x11_draw.cpp).
-    std::vector<std::uint8_t> changed;
-    std::uint64_t capture = 0;  // the number of the capture it holds whole; 0 for none
-    Rect capture_from;          // the screen's rectangle of that capture
-    Rect capture_to;            // where in the bitmap it lies
-};
-
-// A cursor image of the seam: premultiplied ARGB pixels, rows top-down, and the hot spot. Grabs
+// A pointer image of the seam: premultiplied ARGB pixels, rows top-down, and the hot spot. Grabs
 // make private copies (released by platform_release_cursor); the standard arrow is shared and never
 // is.
 struct PlatformCursorImage {
@@ -121,39 +94,6 @@ struct PlatformCursorImage {
     std::vector<std::uint32_t> argb;
     bool shared = false;
 };
-
-// --- x11_answers_ahead.cpp ---
-// Requests sent along with a question for the questions the core asks next; the order they rely
-// on is said at the top of that file. Each answer is taken once.
-
-// Asks whether the window exists, in one round trip. With `ask_ahead` (the GUI thread's tick, after
-// x11_forget_prefetched) its client origin and the pointer are asked in the same round trip, for
-// the next questions.
-bool x11_query_exists(Display* display, Window window, bool ask_ahead);
-// The client origin, the client point of the root's next point, and the pointer that the last
-// existence question brought along; false when there is none (ask the server).
-bool x11_answered_origin(Window window, Point* origin);
-bool x11_answered_client_point(Window window, Point point, Point* client);
-bool x11_answered_pointer(Point* pointer);
-// Forgets what the existence question brought along, when the message loop goes on.
-void x11_forget_prefetched();
-
-// Asks for the pointer on the root on the calling thread's connection; with `ask_image_ahead` (a
-// grab's thread) the pointer image is asked in the same round trip.
-Point x11_query_pointer(Display* display, bool ask_image_ahead);
-// The root's child under `point` that the thread's last pointer question found there (0: the root
-// itself); false when that question found the pointer elsewhere or was not asked.
-bool x11_answered_pointer_child(Point point, Window* child);
-void x11_forget_pointer_seen();
-
-// Asks for the pointer image on the display's connection, to be taken by the thread's next
-// x11_cursor_image_reply on the same connection; an earlier one not taken is dropped.
-void x11_ask_cursor_ahead(Display* display);
-// Returns the reply to the pointer image asked for ahead on the display's connection, or asks now;
-// null when the server gives none. The caller frees it.
-xcb_xfixes_get_cursor_image_reply_t* x11_cursor_image_reply(Display* display);
-// Drops the image asked for ahead and not taken, before the connection goes to another thread.
-void x11_drop_cursor_asked();
 
 // --- x11_thread_connection.cpp ---
 
@@ -169,20 +109,17 @@ void x11_give_back_thread_display();
 
 bool x11_create_image(X11Image& image, std::int32_t width, std::int32_t height);
 void x11_destroy_image(X11Image& image);
-// Sends the rectangle of the image to the same place of the drawable. The image's memory may be
-// drawn into again only after an XSync: until then the server may still be reading it. With
-// `announce`, the server sends a completion event once it has read a shared image; returns
+// Sends the width x height rectangle at (x, y) of the image to (to_x, to_y) of the drawable. The
+// image's memory may be drawn into again only once the server has read it (x11_present_wait).
+// With `announce`, the server sends a completion event once it has read a shared image; returns
 // whether it will (a plain image's pixels go in the request, and nothing is awaited for them).
 bool x11_put_image(X11Image& image, Drawable drawable, GC gc, std::int32_t x, std::int32_t y,
-                   std::int32_t width, std::int32_t height, bool announce = false);
+                   std::int32_t to_x, std::int32_t to_y, std::int32_t width, std::int32_t height,
+                   bool announce = false);
 // Reads rows top .. top + rows - 1 of the image's width from the same rows of the drawable.
 bool x11_get_image_rows(X11Image& image, Drawable drawable, std::int32_t top, std::int32_t rows);
 
 // --- x11_capture.cpp ---
-
-// The number of the last capture made (from 1 on); a capture's fresh rows are those that differ
-// from the capture numbered one less.
-std::uint64_t x11_capture_number();
 
 // Redirects the root's children offscreen and creates the background window; before the overlay.
 bool x11_start_capture();
@@ -233,65 +170,68 @@ Window x11_structure_window(const XEvent& event);
 
 // --- x11_loop.cpp ---
 
-// Handles one event that is not the message box's own (pointer grab, destruction, exposure).
+// Handles one event that is not the message box's own (pointer grab, keys, destruction, exposure,
+// the monitors, the root's children, the presents read).
 void x11_handle_event(XEvent& event);
-// Delivers the first timer that is due and says whether there was one; how long a loop may wait
-// for an event before the next timer or look is due. For the error box's own loop as well.
+// Tells the core of the first timer that is due and says whether there was one; how long a loop
+// may wait for an event before the next timer or look is due. For the error box's own loop too.
 bool x11_run_due_timer();
 int x11_loop_wait_ms();
 
-// --- x11_draw.cpp ---
-
-// The rows of the overlay's image that differ from what the server shows.
-extern RowChanges x11_overlay_changes;
-// The overlay's image was made anew (another size): the next frame draws and presents all of it.
-void x11_overlay_remade();
-
 // --- x11_present.cpp ---
 
-// Sends a rectangle of the overlay image (a part the server has lost) and waits until the server
-// has it.
-void x11_present_overlay(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
-// Sends the changed rows of the overlay image, without waiting: the server copies them while the
-// loop goes on, and the image is drawn into again only after x11_present_wait.
-void x11_present_changes();
-// Waits until the server has read what the last presents sent, unless it has already said so.
+// Waits until the server has read what the last presents sent, unless it has already said so:
+// the images they came from may then be drawn into again.
 void x11_present_wait();
 // Notes an event: the server's word that it has read a present's rows.
 void x11_present_note(const XEvent& event);
+// The server lost the overlay's contents (an exposure, a new size): the next frame is made whole.
+void x11_present_exposed();
 
 // --- x11_server_scale.cpp ---
 
-// Whether the server draws the overlay (the whole-factor stretch): its image is then unused.
-bool x11_scale_active();
-// Draws the stretch of the capture of `from` (root coordinates) into `to` of the overlay in the
-// server when `to` is `from` enlarged by a whole factor; false (and not active) otherwise.
-bool x11_scale_stretch(Rect to, Rect from);
-void x11_scale_fill_black(Rect area);
-void x11_scale_cursor(Point at, CursorImage image);
-// Finishes the frame (the cursor) and sends it.
-void x11_scale_present();
-// The server lost part of the overlay: the next frame is made whole.
-void x11_scale_exposed();
+// The whole-factor image, drawn by the server: composes the capture of frame.source and scales it
+// by frame.factor onto `overlay` at frame.image: all of it when `whole`, else the rows damage
+// reports; the areas drawn are added to `drawn`. False when the server could not compose it.
+bool x11_scale_image(Picture overlay, const Frame& frame, bool whole, std::vector<Rect>& drawn);
+// Draws the scaled image again in `area` of the overlay (what a cursor covered).
+void x11_scale_restore(Picture overlay, const Rect& area, std::vector<Rect>& drawn);
+
+// --- x11_client_stretch.cpp ---
+
+// Pixels seen top-down: row y starts at base + y * stride.
+struct PixelRows {
+    Pixel* base = nullptr;
+    std::ptrdiff_t stride = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    Pixel* row(std::int32_t y) const { return base + y * stride; }
+};
+// Stretches the source into the destination, destination pixel (x, y) taking source pixel
+// (x * source width / destination width, y * source height / destination height) without its
+// pad byte: only the rows whose source row is fresh, when `fresh` is given; sets made[y] for every
+// row y made. In bands of rows on the band workers when large.
+void x11_stretch(const PixelRows& destination, const PixelRows& source, const std::uint8_t* fresh,
+                 std::vector<std::uint8_t>& made);
 
 // --- x11_window.cpp ---
 
-// Marks the overlay gone and delivers its destruction message (once).
+// Marks the overlay gone and tells the core of its destruction (once).
 void x11_overlay_destroyed();
-
-// Takes (or gives back) Super+Escape on the root, which ends the wait for the click and the error
-// box; whether an event is its press.
-void x11_hold_exit_key(bool hold);
-bool x11_is_exit_key(const XEvent& event);
-
 // The pointer grab that stands for the mouse capture: whether it is wanted and not held (another
 // client holds one: the loop asks again), and the attempt, true when it holds.
 bool x11_grab_pending();
 bool x11_try_grab();
-
+// Takes (or gives back) Super+Escape on the root, which ends the wait for the click and the error
+// box; whether an event is its press.
+void x11_hold_exit_key(bool hold);
+bool x11_is_exit_key(const XEvent& event);
 // Notes an event of the root's structure that may have put a window above the overlay, so that
 // the next tick raises it again.
 void x11_stacking_note(const XEvent& event);
+// Returns the innermost window at the root point, searching down from `from` (the root, or a
+// window named by the command line).
+Window x11_innermost_at(Window from, Point root_point);
 
 // --- x11_screen_box.cpp ---
 
@@ -302,9 +242,17 @@ Box x11_monitor_box();
 // Follows a RandR change notification (the overlay moves with its monitor and takes its size, or
 // the view ends); false for any other event.
 bool x11_monitor_event(XEvent& event);
+// Reads the monitors again as a change would, for servers that report no change of a monitor
+// alone (xrandr --delmonitor sends no event on Xvfb); the loop calls it every MONITOR_LOOK_MS.
+constexpr std::int64_t MONITOR_LOOK_MS = 1000;
+void x11_monitor_look();
+// Whether the view ended because its monitor went away.
+bool x11_monitor_lost();
 
-// The view started by the command line (x11_start.cpp). x11_check_start runs once the display is
-// open: it says in one line why a named window cannot be viewed and returns the exit code, or 0.
+// --- x11_start.cpp ---
+
+// The view started by the command line. x11_check_start runs once the display is open: it says
+// in one line why a named window cannot be viewed and returns the exit code, or 0.
 struct StartOptions;
 void x11_set_start(const StartOptions& options);
 int x11_check_start();
@@ -319,14 +267,6 @@ void x11_start_note(const XEvent& event);
 bool x11_start_timed_out();
 // Whether the window named on the command line was gone by the time of the pick (said in one line).
 bool x11_start_refused();
-
-// Reads the monitors again as a change would, for servers that report no change of a monitor
-// alone (xrandr --delmonitor sends no event on Xvfb); the loop calls it every
-// MONITOR_LOOK_MS.
-constexpr std::int64_t MONITOR_LOOK_MS = 1000;
-void x11_monitor_look();
-// Whether the view ended because its monitor went away.
-bool x11_monitor_lost();
 
 // --- x11_init.cpp ---
 

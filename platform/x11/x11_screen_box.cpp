@@ -74,21 +74,18 @@ void end_view_without_monitor() {
     platform_destroy_window(WindowHandle{x11.overlay});
 }
 
-// Gives the overlay its monitor's new place and size, with an image of that size, and has the core
-// lay the view out again for it.
+// Gives the overlay its monitor's new place and size, and has the core lay the view out again for
+// it.
 void follow_resize(const Box& box) {
     view_monitor.box = box;
     const std::int32_t width = width_of(box);
     const std::int32_t height = height_of(box);
-    x11_present_wait();  // the server may still be reading the old image
     XMoveResizeWindow(x11.display, x11.overlay, box.left, box.top, static_cast<unsigned>(width),
                       static_cast<unsigned>(height));
-    x11_create_image(x11.overlay_image, width, height);
-    x11_overlay_remade();
-    x11_scale_exposed();
+    x11_present_exposed();
     x11_capture_whole();
     XFlush(x11.display);
-    overlay_screen_changed(WindowHandle{x11.overlay}, width, height);
+    zrv5_screen_changed(WindowHandle{x11.overlay}, width, height);
 }
 
 // Measures the monitors again after a change and keeps the overlay on its monitor.

@@ -1,6 +1,6 @@
 // Views started by the command line: on a window named by its id (--window), on the focused one
-// (--active), or on the first top-level window whose class or title holds a text (--wait), through
-// the same pick as a click at the window's client-area centre. The wait follows the windows mapped
+// (--active), or on the first top-level window whose class or title holds a text (--wait), picked
+// as a click at the window's client-area centre would pick: the innermost window there. The wait follows the windows mapped
 // on the screen and looks again four times a second (titles set after the map send no event to
 // us); zrv5-exit and Super+Escape end it as they end any wait (the core's poll, x11_window.cpp's
 // key), and its time limit. A named window gone by the time of the pick is refused as an id that is
@@ -16,7 +16,7 @@
 
 #include "platform/command_line.h"
 #include "platform/posix/posix_settings_file.h"
-#include "platform/x11/x11_options.h"
+#include "platform/posix/posix_options.h"
 #include "platform/x11/x11_platform.h"
 
 namespace {
@@ -134,8 +134,8 @@ int refusal_of(Window window, XWindowAttributes* attributes) {
     return 0;
 }
 
-// Makes the pick at the client-area centre of the window, the search starting at the window. A
-// window named on the command line and gone (or hidden) since it was checked ends the program as
+// Picks the innermost window at the window's client-area centre, searching down from the window.
+// A window named on the command line and gone (or hidden) since it was checked ends the program as
 // it would have at the check, not with the error box.
 void pick(Window window) {
     start.due = false;
@@ -151,10 +151,8 @@ void pick(Window window) {
     Window child = 0;
     XTranslateCoordinates(x11.display, window, x11.root, attributes.width / 2,
                           attributes.height / 2, &x, &y, &child);
-    x11.pick_from = window;
-    const Box monitor = x11_monitor_box();
-    overlay_window_procedure(WindowHandle{x11.overlay}, MSG_LBUTTONUP, 0,
-                             pack_point(x - monitor.left, y - monitor.top));
+    zrv5_pick_window(WindowHandle{x11.overlay},
+                     WindowHandle{x11_innermost_at(window, Point{x, y})});
 }
 
 }  // namespace

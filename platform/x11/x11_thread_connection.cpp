@@ -87,7 +87,4 @@ Display* x11_thread_display() {
     return thread_connection.display;
 }
 
-void x11_give_back_thread_display() {
-    x11_drop_cursor_asked();
-    thread_connection.give_back();
-}
+void x11_give_back_thread_display() { thread_connection.give_back(); }

@@ -1,18 +1,24 @@
 // Windows of the seam on X11: the overlay (override-redirect, full screen, input-transparent
 // through an empty input shape, invisible through an empty bounding shape until made opaque), the
-// pointer grab that stands for the mouse capture, and the queries about other clients' windows.
+// pointer grab that stands for the mouse capture, the exit key of the wait, the queries about other
+// clients' windows, and the tick's one question, answered in one round trip.
 #include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 
+#include <xcb/xcb.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "platform/x11/x11_platform.h"
+#include "platform/x11/x11_tick_timing.h"
 
 namespace {
 
@@ -53,20 +59,6 @@ void set_empty_shape(Window window, int kind) {
 // Returns whether the handle is this process's overlay: the only window the seam's window
 // operations act on.
 bool is_overlay(WindowHandle window) { return window.value != 0 && window.value == x11.overlay; }
-
-// Returns the point moved from `from`'s coordinates into `to`'s; unchanged when either window is
-// none or the translation fails.
-Point translate(Window from, Window to, Point point) {
-    Display* display = x11_thread_display();
-    int x = 0;
-    int y = 0;
-    Window child = 0;
-    if (display == nullptr || from == 0 || to == 0 ||
-        !XTranslateCoordinates(display, from, to, point.x, point.y, &x, &y, &child)) {
-        return point;
-    }
-    return Point{x, y};
-}
 
 // Returns the name the window manager gives itself (_NET_WM_NAME of the window that
 // _NET_SUPPORTING_WM_CHECK names on the root), "" when none says.
@@ -147,7 +139,6 @@ WindowHandle platform_create_overlay(InstanceHandle, std::int32_t width, std::in
     // Mapped from the start, though invisible: the pointer grab needs a viewable window.
     XMapRaised(x11.display, window);
     x11.overlay_gc = XCreateGC(x11.display, window, 0, nullptr);
-    x11_create_image(x11.overlay_image, width, height);
     XSync(x11.display, False);
     x11.overlay = window;
     raise_needed = true;
@@ -156,7 +147,7 @@ WindowHandle platform_create_overlay(InstanceHandle, std::int32_t width, std::in
     overlay_above_known = false;
 
     const WindowHandle handle{window};
-    overlay_window_procedure(handle, MSG_CREATE, 0, 0);
+    zrv5_overlay_created(handle);
     return handle;
 }
 
@@ -239,57 +230,26 @@ void platform_release_capture() {
     }
 }
 
-Point platform_client_to_screen(WindowHandle window, Point point) {
-    Point origin;
-    if (x11_on_gui_thread() && point == Point{0, 0} &&
-        x11_answered_origin(static_cast<Window>(window.value), &origin)) {
-        return origin;
-    }
-    return translate(static_cast<Window>(window.value), x11.root, point);
-}
-
-Point platform_screen_to_client(WindowHandle window, Point point) {
-    Point client;
-    if (x11_on_gui_thread() &&
-        x11_answered_client_point(static_cast<Window>(window.value), point, &client)) {
-        return client;
-    }
-    return translate(x11.root, static_cast<Window>(window.value), point);
-}
-
-WindowHandle platform_window_from_point(Point point) {
-    Display* display = x11_thread_display();
-    if (display == nullptr) {
-        return WindowHandle{};
-    }
-    // Descend from the root while a mapped child holds the point. Windows with an empty input
-    // shape (the overlay, the capture's background window) are looked through, by this search as
-    // by the server's own, which found the root's child when the pointer was asked for.
-    Window window = x11.root;
-    if (x11.pick_from != 0) {
-        // The command line named the window: the search starts there, as a click on it would
-        // find it or a window inside it.
-        window = x11.pick_from;
-        x11.pick_from = 0;
-        x11_forget_pointer_seen();
-    } else if (Window child = 0; x11_answered_pointer_child(point, &child)) {
-        // The pointer question found the root's child under this point: the search's first step.
-        if (child == 0) {
-            return WindowHandle{window};
-        }
-        window = child;
-    }
+Window x11_innermost_at(Window from, Point root_point) {
+    // Descend while a mapped child holds the point. Windows with an empty input shape (the
+    // overlay, the capture's background window) are looked through, by this search as by the
+    // server's own.
+    Window window = from;
     for (;;) {
         int x = 0;
         int y = 0;
         Window child = 0;
-        if (!XTranslateCoordinates(display, x11.root, window, point.x, point.y, &x, &y, &child) ||
+        if (!XTranslateCoordinates(x11.display, x11.root, window, root_point.x, root_point.y, &x,
+                                   &y, &child) ||
             child == 0) {
-            break;
+            return window;
         }
         window = child;
     }
-    return WindowHandle{window};
+}
+
+WindowHandle platform_window_from_point(Point point) {
+    return WindowHandle{x11_innermost_at(x11.root, point)};
 }
 
 Box platform_client_box(WindowHandle window) {
@@ -309,24 +269,12 @@ Box platform_client_box(WindowHandle window) {
     return Box{0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
 }
 
-bool platform_window_exists(WindowHandle window) {
-    Display* display = x11_thread_display();
-    // On the GUI thread, where the tick asks for the client origin and the pointer next, their
-    // requests go out with this one (x11_answers_ahead.cpp).
-    const bool ahead = x11_on_gui_thread();
-    if (ahead) {
-        x11_forget_prefetched();
-    }
-    if (display == nullptr || window.value == 0) {
-        return false;
-    }
-    return x11_query_exists(display, static_cast<Window>(window.value), ahead);
-}
+namespace {
 
-void platform_keep_on_top(WindowHandle window) {
-    if (!is_overlay(window)) {
-        return;
-    }
+// Puts the overlay back on top where another client's window may lie above it. The message loop
+// has taken every event the server had sent before the tick, so with none of them asking for it
+// and none left in the queue, the overlay is still on top.
+void keep_on_top() {
     // mutter keeps all override-redirect windows in one top group, drawn in the order they were
     // mapped: a menu or tooltip mapped during a view is drawn above the overlay however the
     // overlay is raised. Mapped again, the overlay is the last one mapped. In one batch of
@@ -339,13 +287,68 @@ void platform_keep_on_top(WindowHandle window) {
         return;
     }
     remap_needed = false;
-    // A window that another client maps or raises goes above the overlay; this restores it. The
-    // message loop has taken every event the server had sent before the tick, so with none of
-    // them asking for it and none left in the queue, the overlay is still on top.
     if (raise_needed || XEventsQueued(x11.display, QueuedAlready) > 0) {
         XRaiseWindow(x11.display, x11.overlay);
         raise_needed = false;
     }
+}
+
+}  // namespace
+
+TargetLook platform_look_at_target(WindowHandle overlay, WindowHandle target, Size capture) {
+    TargetLook look;
+    if (!is_overlay(overlay) || target.value == 0) {
+        return look;
+    }
+    // The raise goes out with the three questions, which come back in one round trip.
+    keep_on_top();
+    xcb_connection_t* connection = XGetXCBConnection(x11.display);
+    const auto window = static_cast<xcb_window_t>(target.value);
+    const auto root = static_cast<xcb_window_t>(x11.root);
+    const xcb_get_window_attributes_cookie_t attributes_asked =
+        xcb_get_window_attributes(connection, window);
+    const xcb_translate_coordinates_cookie_t origin_asked =
+        xcb_translate_coordinates(connection, window, root, 0, 0);
+    const xcb_query_pointer_cookie_t pointer_asked = xcb_query_pointer(connection, root);
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_window_attributes_reply_t* attributes =
+        xcb_get_window_attributes_reply(connection, attributes_asked, &error);
+    std::free(error);
+    error = nullptr;
+    xcb_translate_coordinates_reply_t* origin =
+        xcb_translate_coordinates_reply(connection, origin_asked, &error);
+    std::free(error);
+    error = nullptr;
+    xcb_query_pointer_reply_t* position =
+        xcb_query_pointer_reply(connection, pointer_asked, &error);
+    std::free(error);
+    look.exists = attributes != nullptr;
+    // As XTranslateCoordinates and XQueryPointer: no answer from another screen.
+    if (origin != nullptr && origin->same_screen != 0) {
+        look.origin = Point{origin->dst_x, origin->dst_y};
+    }
+    if (position != nullptr && position->same_screen != 0) {
+        look.pointer = Point{position->root_x, position->root_y};
+    }
+    std::free(attributes);
+    std::free(origin);
+    std::free(position);
+    if (look.exists && capture.width > 0 && capture.height > 0) {
+        // The core writes the enlargement next: the server must be done reading the last one.
+        x11_present_wait();
+        tick_timing_mark(TickStage::capture_start);
+        std::ptrdiff_t stride = 0;
+        const std::uint8_t* fresh = nullptr;
+        Pixel* pixels = x11_capture(look.origin.x, look.origin.y, capture.width, capture.height,
+                                    &stride, &fresh);
+        tick_timing_mark(TickStage::capture_end);
+        if (pixels != nullptr) {
+            // Read bottom-up, as the core's surfaces are.
+            look.capture = Surface{pixels + (capture.height - 1) * stride, capture.width,
+                                   capture.height, -stride};
+        }
+    }
+    return look;
 }
 
 void x11_stacking_note(const XEvent& event) {
@@ -407,20 +410,6 @@ void x11_overlay_destroyed() {
     x11.capture_wanted = false;
     x11.capture_held = false;
     x11_hold_exit_key(false);
-    overlay_window_procedure(WindowHandle{window}, MSG_DESTROY, 0, 0);
+    zrv5_overlay_destroyed(WindowHandle{window});
 }
 
-Point platform_cursor_position() {
-    Point pointer;
-    if (x11_on_gui_thread() && x11_answered_pointer(&pointer)) {
-        return pointer;
-    }
-    x11_forget_pointer_seen();
-    Display* display = x11_thread_display();
-    if (display == nullptr) {
-        return Point{};
-    }
-    // On another thread (a grab, which asks for the pointer's image next) the image is asked for
-    // too, and both replies come in one round trip.
-    return x11_query_pointer(display, !x11_on_gui_thread());
-}

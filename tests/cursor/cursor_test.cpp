@@ -1,6 +1,6 @@
 // The cursor modes and the hand-over of grabbed images, against the recording test platform:
-// which image each tick draws, with which hot spot, and that every private copy is released once
-// no tick can draw it.
+// which image each frame holds, with which hot spot, and that every private copy is released once
+// no frame can draw it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,8 +18,8 @@ protected:
     CursorImage shape_a = nullptr;
     CursorImage shape_b = nullptr;
 
-    // A view of a target whose thread shows shape A (hot spot (3, 4)), the pointer at client
-    // (100, 50), in cursor mode `mode`.
+    // A view of a target that shows shape A (hot spot (3, 4)), the pointer at client (100, 50), in
+    // cursor mode `mode`.
     void start(const char* mode) {
         set_setting(tp, "mouse_trs", mode);
         target = add_patterned_target(tp, client);
@@ -30,11 +30,14 @@ protected:
         tp.queue_click(centre_of(client));
     }
 
-    // The draw_cursor entries of the log, without the leading "draw_cursor overlay".
+    // The cursor image of each frame presented with one, and where: "x y label".
     std::vector<std::string> drawn() const {
         std::vector<std::string> result;
-        for (const std::string& entry : tp.entries("draw_cursor")) {
-            result.push_back(entry.substr(std::string("draw_cursor overlay ").size()));
+        for (const Frame& frame : tp.frames) {
+            if (frame.cursor != nullptr) {
+                result.push_back(std::to_string(frame.cursor_at.x) + " " +
+                                 std::to_string(frame.cursor_at.y) + " " + frame.cursor->label);
+            }
         }
         return result;
     }
@@ -52,16 +55,15 @@ TEST_F(CursorTest, ModeZeroGrabsOnceAtThePickAndKeepsThatShape) {
     tp.queue_quit(0);
     EXPECT_EQ(tp.run_system(), 0);
     // 60 + 2 * 100 - 3, 45 + 2 * 50 - 4
-    EXPECT_EQ(drawn(), (Drawn{"257 141 cursor1.copy1", "257 141 cursor1.copy1"}));
+    EXPECT_EQ(drawn(), (Drawn{"257 141 cursor1-copy", "257 141 cursor1-copy"}));
     EXPECT_EQ(tp.check_order({"MySetHook", "start_thread", "wait_thread 10000", "close_thread",
                               "make_opaque", "set_timer 1 100"}),
               "");
     EXPECT_EQ(tp.count("start_thread"), 1);
     EXPECT_EQ(tp.live_cursor_copies(), 0);
-    EXPECT_EQ(tp.live_info_bitmaps(), 0);
 }
 
-TEST_F(CursorTest, ModeOneGrabsEveryTickAfterTheBordersAndFollowsTheShape) {
+TEST_F(CursorTest, ModeOneGrabsEveryTickBeforeItsFrameAndFollowsTheShape) {
     start("1");
     tp.queue_ticks(1);
     tp.then([&] {
@@ -70,16 +72,17 @@ TEST_F(CursorTest, ModeOneGrabsEveryTickAfterTheBordersAndFollowsTheShape) {
     });
     tp.queue_quit(0);
     EXPECT_EQ(tp.run_system(), 0);
-    EXPECT_EQ(drawn(), (Drawn{"257 141 cursor1.copy1", "259 144 cursor2.copy2"}));
-    EXPECT_EQ(tp.check_order({"fill_black overlay 0 1005", "start_thread", "close_thread",
-                              "draw_cursor", "release_context overlay"}),
+    EXPECT_EQ(drawn(), (Drawn{"257 141 cursor1-copy", "259 144 cursor2-copy"}));
+    EXPECT_EQ(tp.check_order({"look target", "start_thread", "copy_pointer_image target  [grab "
+                                                             "thread]",
+                              "close_thread", "present"}),
               "");
     EXPECT_EQ(tp.live_cursor_copies(), 0);
 }
 
 TEST_F(CursorTest, ModeOneClampsThePositionButShowsTheShapeUnderTheRealPointer) {
     start("1");
-    const WindowHandle other = tp.add_window("other", Rect{0, 700, 100, 100}, TARGET_THREAD + 1);
+    const WindowHandle other = tp.add_window("other", Rect{0, 700, 100, 100});
     tp.set_window_cursor(other, shape_b);
     tp.then([&] {
         tp.pointer = Point{50, 750};  // left of and below the target: client (0, 479)
@@ -87,7 +90,7 @@ TEST_F(CursorTest, ModeOneClampsThePositionButShowsTheShapeUnderTheRealPointer) 
     });
     tp.queue_quit(0);
     EXPECT_EQ(tp.run_system(), 0);
-    EXPECT_EQ(drawn(), (Drawn{"59 1002 cursor2.copy1"}));  // 60 + 0 - 1, 45 + 958 - 1
+    EXPECT_EQ(drawn(), (Drawn{"59 1002 cursor2-copy"}));  // 60 + 0 - 1, 45 + 958 - 1
 }
 
 TEST_F(CursorTest, ModeTwoDrawsTheArrowWithItsOwnHotSpotAndNeverReleasesIt) {
@@ -99,16 +102,6 @@ TEST_F(CursorTest, ModeTwoDrawsTheArrowWithItsOwnHotSpotAndNeverReleasesIt) {
     EXPECT_EQ(drawn(), (Drawn{"258 139 arrow", "258 139 arrow"}));
     EXPECT_EQ(tp.count("start_thread"), 0);
     EXPECT_EQ(tp.count("release_cursor"), 0);
-    EXPECT_EQ(tp.live_info_bitmaps(), 0);  // the arrow's information bitmaps were released
-}
-
-TEST_F(CursorTest, FailedInformationReadGivesHotSpotZero) {
-    tp.fail_cursor_info = true;
-    start("2");
-    tp.queue_ticks(1);
-    tp.queue_quit(0);
-    EXPECT_EQ(tp.run_system(), 0);
-    EXPECT_EQ(drawn(), (Drawn{"260 145 arrow"}));
 }
 
 TEST_F(CursorTest, ModesWithoutAnImageDrawNone) {
@@ -121,9 +114,7 @@ TEST_F(CursorTest, ModesWithoutAnImageDrawNone) {
         EXPECT_EQ(tp.run_system(), 0);
         EXPECT_EQ(tp.count("start_thread"), 0);
         EXPECT_EQ(tp.count("standard_arrow"), 0);
-        for (const std::string& entry : drawn()) {
-            EXPECT_EQ(entry.substr(entry.rfind(' ') + 1), "none");
-        }
+        EXPECT_EQ(drawn(), Drawn{});
         EXPECT_EQ(tp.diff_overlay(Rect{0, 0, 1400, 1050},
                                   [](std::int32_t x, std::int32_t y) {
                                       return whole_factor_frame(x, y, 2, Point{60, 45}, 640, 480);
@@ -132,17 +123,18 @@ TEST_F(CursorTest, ModesWithoutAnImageDrawNone) {
     }
 }
 
-TEST_F(CursorTest, GrabThatCannotJoinKeepsThePreviousImageAndHotSpot) {
+// With no window under the pointer the grab finds no image: the previous one stays, with its hot
+// spot, drawn at the pointer clamped to the target (client (639, 479)).
+TEST_F(CursorTest, AGrabWithNoWindowUnderThePointerKeepsThePreviousImageAndHotSpot) {
     start("1");
     tp.queue_ticks(1);
     tp.then([&] {
-        tp.set_window_cursor(target, shape_b);
-        tp.unjoinable_threads.insert(TARGET_THREAD);
+        tp.pointer = Point{1300, 1000};
         tp.tick(1);
     });
     tp.queue_quit(0);
     EXPECT_EQ(tp.run_system(), 0);
-    EXPECT_EQ(drawn(), (Drawn{"257 141 cursor1.copy1", "257 141 cursor1.copy1"}));
+    EXPECT_EQ(drawn(), (Drawn{"257 141 cursor1-copy", "1335 999 cursor1-copy"}));
 }
 
 TEST_F(CursorTest, FailedCopyOrThreadStartDrawsNoImage) {
@@ -151,7 +143,9 @@ TEST_F(CursorTest, FailedCopyOrThreadStartDrawsNoImage) {
     tp.queue_ticks(1);
     tp.queue_quit(0);
     EXPECT_EQ(tp.run_system(), 0);
-    EXPECT_EQ(drawn(), (Drawn{"260 145 none"}));
+    EXPECT_EQ(drawn(), Drawn{});
+    ASSERT_EQ(tp.frames.size(), 1u);
+    EXPECT_EQ(tp.frames[0].cursor_at, (Point{260, 145}));
 
     tp.reset(1400, 1050);
     tp.thread_mode = ThreadMode::FailStart;
@@ -181,8 +175,9 @@ TEST_F(CursorTest, LateAndOutOfOrderGrabsNeverBringBackAnOlderImage) {
     });
     tp.queue_quit(0);
     EXPECT_EQ(tp.run_system(), 0);
-    EXPECT_EQ(drawn(), (Drawn{"260 145 none", "257 141 cursor1.copy1", "257 141 cursor1.copy1",
-                              "259 144 cursor2.copy2"}));
+    EXPECT_EQ(drawn(), (Drawn{"257 141 cursor1-copy", "257 141 cursor1-copy",
+                              "259 144 cursor2-copy"}));
+    EXPECT_EQ(tp.frames.size(), 4u);
     for (std::uint32_t bound : tp.wait_timeouts) {
         EXPECT_EQ(bound, 10000u);
     }

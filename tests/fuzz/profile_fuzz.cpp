@@ -7,7 +7,7 @@
 #include <string>
 
 #include "companion/published_size.h"
-#include "hook/profile_text.h"
+#include "shared_profile/profile_text.h"
 #include "platform/posix/ini_text.h"
 #include "shell/settings_text.h"
 #include "vocabulary/decimal.h"

@@ -240,3 +240,83 @@ TEST(CursorPosition, FitSumsBetweenMinusOneAndZeroGiveZero) {
 }
 
 }  // namespace
+
+namespace {
+
+// The view of the worked examples on a 1400 x 1050 screen, laid out as the layout leaves it.
+ViewState laid_out(std::int32_t stretch, std::int32_t scale, std::int32_t W, std::int32_t H,
+                   Point offset, std::int32_t fit_w = 0, std::int32_t fit_h = 0,
+                   std::int32_t mouse_trs = 2) {
+    ViewState v;
+    v.SW = 1400;
+    v.SH = 1050;
+    v.stretch = stretch;
+    v.scale = scale;
+    v.W = W;
+    v.H = H;
+    v.offset_x = offset.x;
+    v.offset_y = offset.y;
+    v.fit_w = fit_w;
+    v.fit_h = fit_h;
+    v.mouse_trs = mouse_trs;
+    if (stretch == 1) {
+        v.upscale.width = scale * W / 2;
+        v.upscale.height = scale * H / 2;
+    }
+    return v;
+}
+
+// What each mode's frame holds: the mode and factor, the capture, the image's place, the bands
+// and the cursor, for a capture at (200, 100) and the pointer at client (100, 50) or (1, 0)
+// with a cursor whose hot spot is (5, 10).
+TEST(FrameOf, WhatEachModeHolds) {
+    PlatformCursorImage* const image = reinterpret_cast<PlatformCursorImage*>(0x1000);
+    const CursorRecord cursor{image, 5, 10};
+    struct Case {
+        const char* name;
+        ViewState view;
+        Point client;
+        std::int32_t factor;
+        Rect image;
+        int bands;
+        bool cursor;
+        Point cursor_at;
+    };
+    const Case cases[] = {
+        {"640x480 doubled at (60, 45)", laid_out(0, 2, 640, 480, {60, 45}), {100, 50}, 2,
+         {60, 45, 1280, 960}, 4, true, {255, 135}},
+        {"800x600 by 3/2 at (100, 75)", laid_out(1, 3, 800, 600, {100, 75}), {101, 51}, 3,
+         {100, 75, 1200, 900}, 4, true, {246, 141}},
+        {"560x420 by 5/2 at (0, 0)", laid_out(1, 5, 560, 420, {0, 0}), {0, 0}, 5,
+         {0, 0, 1400, 1050}, 0, true, {-5, -10}},
+        {"640x400 fitted at (0, 87)", laid_out(2, 1, 640, 400, {0, 87}, 1400, 875), {1, 0}, 1,
+         {0, 87, 1400, 875}, 2, true, {-2, 77}},
+        {"cursor mode 3 draws none", laid_out(0, 2, 640, 480, {60, 45}, 0, 0, 3), {100, 50}, 2,
+         {60, 45, 1280, 960}, 4, false, {0, 0}},
+        {"a stretch mode of 3: no image, no cursor", laid_out(3, 1, 640, 480, {0, 0}), {1, 1}, 1,
+         {0, 0, 0, 0}, 0, false, {0, 0}},
+        // 6 x 400 million wraps past 32 bits as the window system's sizes do.
+        {"a product past 32 bits wraps", laid_out(0, 6, 400000000, 2, {-5, 0}), {0, 0}, 6,
+         {-5, 0, -1894967296, 12}, 0, true, {-10, -10}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Frame frame = frame_of(c.view, Point{200, 100}, c.client, cursor);
+        EXPECT_EQ(frame.mode, c.view.stretch);
+        EXPECT_EQ(frame.factor, c.factor);
+        EXPECT_EQ(frame.source, (Rect{200, 100, c.view.W, c.view.H}));
+        EXPECT_EQ(frame.image, c.image);
+        EXPECT_EQ(frame.bands.count, c.bands);
+        EXPECT_EQ(frame.cursor, c.cursor ? image : nullptr);
+        if (c.cursor) {
+            EXPECT_EQ(frame.cursor_at, c.cursor_at);
+        }
+    }
+}
+
+TEST(ClientPoint, IsThePointLessTheOriginSaturated) {
+    EXPECT_EQ(client_point(Point{300, 150}, Point{200, 100}), (Point{100, 50}));
+    EXPECT_EQ(client_point(Point{INT32_MIN_VALUE, 0}, Point{1, 0}), (Point{INT32_MIN_VALUE, 0}));
+}
+
+}  // namespace

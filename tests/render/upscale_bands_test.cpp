@@ -11,7 +11,7 @@
 #include "render/kernels.h"
 #include "render/upscale.h"
 #include "render/upscale_bands.h"
-#include "render/upscale_fast.h"
+#include "render/upscaler_choice.h"
 #include "support/guarded_surface.h"
 #include "support/seeded.h"
 #include "support/test_platform.h"

@@ -4,7 +4,7 @@
 // tie rules), extreme channel values, every width and height from 2 to 66 (every tail of the
 // four-block loop, odd sizes included), padded strides and the large capture sizes. Also the
 // start-up choice and its kill switch.
-#include "render/upscale_fast.h"
+#include "render/upscaler_choice.h"
 
 #include <gtest/gtest.h>
 
@@ -193,6 +193,56 @@ TEST(UpscaleFast, PaddedStridesAndRandomSizes) {
         const std::int32_t W = rng.between(2, 80);
         const std::int32_t H = rng.between(2, 24);
         expect_identical(rng, random_word, W, H, rng.between(0, 9), rng.between(0, 9));
+    }
+}
+
+// A capture and an enlargement may be images stored top down and read bottom-up, their rows apart
+// by more than a row (a negative stride): the reference and every variant then write the same
+// rows as the reference into a surface of its own, and nothing between the rows.
+TEST(UpscaleFast, UpwardStridesWriteTheSameRows) {
+    SeededRandom rng(7);
+    SCOPED_TRACE(rng.trace());
+    constexpr std::int32_t GAP = 3;
+    constexpr Pixel BETWEEN = 0x5A5A5A5Au;
+    for (const std::int32_t W : {2, 10, 34}) {
+        const std::int32_t H = 6;
+        std::vector<Pixel> source_rows(static_cast<std::size_t>((W + GAP) * H));
+        for (Pixel& p : source_rows) {
+            p = random_colour(rng);
+        }
+        Surface source{source_rows.data() + std::ptrdiff_t{H - 1} * (W + GAP), W, H, -(W + GAP)};
+        GuardedSurface plain_source(W, H);
+        for (std::int32_t r = 0; r < H; ++r) {
+            for (std::int32_t c = 0; c < W; ++c) {
+                plain_source.at(r, c) = source.row(r)[c];
+            }
+        }
+        for (const std::int32_t k : SCALES) {
+            const std::int32_t UW = k * W / 2;
+            const std::int32_t UH = k * H / 2;
+            for (const std::int32_t smoothness : FAMILIES) {
+                const KernelSlots slots = choose_kernels(smoothness);
+                GuardedSurface expected(UW, UH);
+                upscale_blended(plain_source.surface, expected.surface, W, H, k, slots.blend_pair,
+                                slots.blend_quad);
+                std::vector<Variant> variants = fast_variants(smoothness);
+                variants.push_back({"reference", upscale_blended});
+                for (const Variant& variant : variants) {
+                    SCOPED_TRACE(variant.name + " scale " + std::to_string(k) + " width " +
+                                 std::to_string(W));
+                    std::vector<Pixel> rows(static_cast<std::size_t>((UW + GAP) * UH), BETWEEN);
+                    const Surface upward{rows.data() + std::ptrdiff_t{UH - 1} * (UW + GAP), UW,
+                                         UH, -(UW + GAP)};
+                    variant.upscale(source, upward, W, H, k, slots.blend_pair, slots.blend_quad);
+                    for (std::int32_t r = 0; r < UH; ++r) {
+                        for (std::int32_t c = 0; c < UW + GAP; ++c) {
+                            const Pixel want = c < UW ? expected.at(r, c) : BETWEEN;
+                            ASSERT_EQ(upward.row(r)[c], want) << "storage row " << r << " word " << c;
+                        }
+                    }
+                }
+            }
+        }
     }
 }
 

@@ -1,9 +1,9 @@
-// Start-up, the dispatch of the overlay's messages and every way the program ends, run against the
-// recording test platform.
+// Start-up, the events of the overlay and every way the program ends, run against the recording
+// test platform.
 #include <gtest/gtest.h>
 
 #include "render/kernels.h"
-#include "render/upscale_fast.h"
+#include "render/upscaler_choice.h"
 #include "support/scenario.h"
 #include "vocabulary/view_state.h"
 
@@ -27,7 +27,7 @@ TEST_F(StartupTest, StartsInOrderWithAnInvisibleOverlayHoldingTheCapture) {
                               "read_setting C:\\games\\zrv5.ini Zarvo5 mouse_trs",
                               "read_setting C:\\games\\zrv5.ini Zarvo5 stretch",
                               "read_setting C:\\games\\zrv5.ini Zarvo5 smoothness", "screen_box",
-                              "register_class", "create_overlay 1400 1050", "message create",
+                              "register_class", "create_overlay 1400 1050", "created",
                               "set_capture overlay", "show_window overlay", "run_message_loop"}),
               "");
     EXPECT_EQ(view_state.SW, 1400);
@@ -86,8 +86,8 @@ TEST_F(StartupTest, DestructionBeforeAnyPickEndsTheHookOnceAndExitsZero) {
     EXPECT_EQ(tp.run_system(), 0);
     EXPECT_EQ(tp.count("MySetHook"), 0);
     EXPECT_EQ(tp.count("MyEndHook"), 1);
-    EXPECT_EQ(tp.check_order({"message destroy", "kill_timer 1", "MyEndHook", "post_quit 0",
-                              "default_procedure overlay", "loop ends 0"}),
+    EXPECT_EQ(tp.check_order({"destroyed", "kill_timer 1", "MyEndHook", "post_quit 0",
+                              "loop ends 0"}),
               "");
 }
 
@@ -119,27 +119,10 @@ TEST_F(StartupTest, TheExitRequestEndsTheWaitForTheClick) {
     EXPECT_EQ(tp.run_system(), 0);
     EXPECT_EQ(tp.count("MySetHook"), 0);
     EXPECT_EQ(tp.entries("write_profile"), (std::vector<std::string>{"write_profile Zarvo5 EXIT 0"}));
-    EXPECT_EQ(tp.count("get_context"), 0);
-    EXPECT_EQ(tp.check_order({"message timer 2", "read_profile Zarvo5 EXIT", "destroy_window overlay",
+    EXPECT_EQ(tp.count("present"), 0);
+    EXPECT_EQ(tp.check_order({"timer 2", "read_profile Zarvo5 EXIT", "destroy_window overlay",
                               "MyEndHook", "loop ends 0"}),
               "");
-}
-
-TEST_F(StartupTest, QuitSentStraightToTheProcedureActsAsDestruction) {
-    tp.then([&] { tp.send_to_overlay(MSG_QUIT); });
-    EXPECT_EQ(tp.run_system(), 0);
-    EXPECT_EQ(tp.check_order({"message quit", "kill_timer 1", "MyEndHook", "post_quit 0",
-                              "default_procedure overlay", "loop ends 0"}),
-              "");
-}
-
-TEST_F(StartupTest, OtherMessagesGoToTheDefaultHandling) {
-    tp.then([&] {
-        tp.send_to_overlay(15);
-        tp.destroy_window(tp.overlay);
-    });
-    EXPECT_EQ(tp.run_system(), 0);
-    EXPECT_EQ(tp.check_order({"message 15", "default_procedure overlay 15"}), "");
 }
 
 // Without a way to watch the mouse for the pick, no click could ever start a view: the error box
@@ -157,12 +140,12 @@ TEST_F(StartupTest, AStartThatCannotWatchTheMouseShowsTheBoxAndEndsWithOne) {
               "");
 }
 
-TEST_F(StartupTest, TimerMessageBeforeThePickDestroysTheOverlay) {
-    tp.then([&] { tp.force_timer_message(7); });
+TEST_F(StartupTest, ATimerBeforeThePickDestroysTheOverlay) {
+    tp.then([&] { tp.force_timer(7); });
     EXPECT_EQ(tp.run_system(), 0);
-    EXPECT_EQ(tp.count("get_context"), 0);
+    EXPECT_EQ(tp.count("present"), 0);
     EXPECT_EQ(tp.count("MyEndHook"), 1);
-    EXPECT_EQ(tp.check_order({"message timer 7", "window_exists none", "destroy_window overlay",
+    EXPECT_EQ(tp.check_order({"timer 7", "look none", "destroy_window overlay",
                               "read_profile Zarvo5 EXIT", "loop ends 0"}),
               "");
 }

@@ -20,6 +20,7 @@ public:
         surface.pixels = words_.data() + GUARD_WORDS;
         surface.width = width;
         surface.height = height;
+        surface.stride = width;
     }
     GuardedSurface(const GuardedSurface&) = delete;
     GuardedSurface& operator=(const GuardedSurface&) = delete;

@@ -20,7 +20,7 @@ inline void set_setting(TestPlatform& tp, const char* key, const std::string& va
 // whose pixel (x, y) is pattern_pixel(x, y, salt), x and y relative to the client origin.
 inline WindowHandle add_patterned_target(TestPlatform& tp, Rect client, std::uint32_t salt = 0,
                                          std::uintptr_t handle_value = 0) {
-    const WindowHandle target = tp.add_window("target", client, TARGET_THREAD, handle_value);
+    const WindowHandle target = tp.add_window("target", client, handle_value);
     tp.paint_screen(client,
                     [salt](std::int32_t x, std::int32_t y) { return pattern_pixel(x, y, salt); });
     return target;

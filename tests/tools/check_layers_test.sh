@@ -44,7 +44,7 @@ downward=(
     shell/tick.cpp:render/tick_parts.h
     shell/tick.cpp:cursor/cursor.h
     platform/x11/x11_main.cpp:platform/platform.h
-    platform/x11/x11_options.cpp:platform/command_line.h
+    platform/posix/posix_options.cpp:platform/command_line.h
     platform/x11/x11_profile_user.cpp:platform/posix/posix_user_profile.h
     companion/x11/view_keeper.cpp:platform/posix/posix_user_profile.h
     companion/x11/view_keeper.cpp:companion/published_size.h
@@ -63,8 +63,8 @@ expect fail "the seam includes the core" 'platform/platform.h:2:'
 make_tree "${downward[@]}" render/tick_parts.cpp:cursor/cursor.h
 expect fail "sideways between core folders" 'render/tick_parts.cpp:3:'
 
-make_tree "${downward[@]}" hook/profile_text.cpp:shell/settings_text.h
-expect fail "upward into the shell" 'hook/profile_text.cpp:1:'
+make_tree "${downward[@]}" shared_profile/profile_text.cpp:shell/settings_text.h
+expect fail "upward into the shell" 'shared_profile/profile_text.cpp:1:'
 
 make_tree "${downward[@]}" platform/x11/x11_main.cpp:shell/dispatch.h
 expect fail "a backend's main calls up into the shell" 'x11_main.cpp:2:'

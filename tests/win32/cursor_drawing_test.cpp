@@ -1,6 +1,6 @@
-// Cursor images through the backend: the standard arrow's hot spot, its drawing at the position the
-// frame tick computes, private copies and their release. Exact cursor pixels differ between
-// systems, so only where the image lands is checked.
+// Pointer images through the backend: the standard arrow's hot spot, its drawing by the present at
+// the position the frame computes, and the release of a private copy. Exact cursor pixels differ
+// between systems, so only where the image lands is checked.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 
 #include "memory_canvas.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_platform.h"
 #include "render/frame_geometry.h"
 
 namespace {
@@ -46,15 +47,14 @@ struct Hotspot {
     std::int32_t y = -1;
 };
 
-Hotspot hot_spot_of(CursorImage image) {
-    Hotspot hot;
-    BitmapHandle colour = nullptr;
-    BitmapHandle mask = nullptr;
-    if (platform_cursor_info(image, &hot.x, &hot.y, &colour, &mask)) {
-        platform_delete_bitmap(colour);
-        platform_delete_bitmap(mask);
-    }
-    return hot;
+// Draws the cursor image alone, at `at`, as the present draws a frame's cursor.
+void draw_cursor(MemoryCanvas& canvas, Point at, CursorImage image) {
+    Frame frame;
+    frame.mode = -1;  // no image
+    frame.cursor = image;
+    frame.cursor_at = at;
+    win32_present_in(canvas.hdc(), nullptr, frame);
+    GdiFlush();
 }
 
 // Checks that the drawn image lies in the icon-sized square at `at` and covers its hot spot.
@@ -83,10 +83,10 @@ void expect_image_at(const MemoryCanvas& canvas, Point at, Hotspot hot) {
 }
 
 TEST(CursorDrawing, ArrowLandsWithItsHotSpotOnTheEnlargedPointer) {
-    const CursorImage arrow = platform_standard_arrow();
+    const PointerImage standard = platform_standard_arrow();
+    const CursorImage arrow = standard.image;
     ASSERT_NE(arrow, nullptr);
-    const Hotspot hot = hot_spot_of(arrow);
-    ASSERT_GE(hot.x, 0) << "no icon information for the arrow";
+    const Hotspot hot{standard.hot_x, standard.hot_y};
 
     // The typical run: scale 2, offsets (60, 45), pointer at client (100, 50).
     const CursorPlacement placement =
@@ -97,8 +97,7 @@ TEST(CursorDrawing, ArrowLandsWithItsHotSpotOnTheEnlargedPointer) {
 
     MemoryCanvas canvas(400, 300, WHITE);
     ASSERT_TRUE(canvas.valid());
-    platform_draw_cursor(canvas.context(), placement.at, arrow);
-    GdiFlush();
+    draw_cursor(canvas, placement.at, arrow);
     expect_image_at(canvas, placement.at, hot);
 }
 
@@ -122,16 +121,13 @@ TEST(CursorDrawing, ALargeCursorIsDrawnAtItsOwnSizeWithItsHotSpotOnThePointer) {
     HICON cursor = CreateIconIndirect(&info);
     DeleteObject(mask);
     ASSERT_NE(cursor, nullptr);
-    const Hotspot hot = hot_spot_of(reinterpret_cast<CursorImage>(cursor));
-    EXPECT_EQ(hot.x, 40);
-    EXPECT_EQ(hot.y, 50);
+    const Hotspot hot{40, 50};
 
     const CursorPlacement placement =
         cursor_position(0, 2, 60, 45, 0, 640, Point{100, 50}, hot.x, hot.y);
     MemoryCanvas canvas(400, 300, WHITE);
     ASSERT_TRUE(canvas.valid());
-    platform_draw_cursor(canvas.context(), placement.at, reinterpret_cast<CursorImage>(cursor));
-    GdiFlush();
+    draw_cursor(canvas, placement.at, reinterpret_cast<CursorImage>(cursor));
     DestroyIcon(cursor);
 
     const Changed changed = changed_pixels(canvas);
@@ -144,14 +140,13 @@ TEST(CursorDrawing, ALargeCursorIsDrawnAtItsOwnSizeWithItsHotSpotOnThePointer) {
 }
 
 TEST(CursorDrawing, ArrowPartlyOffTheCanvasIsCut) {
-    const CursorImage arrow = platform_standard_arrow();
+    const CursorImage arrow = platform_standard_arrow().image;
     ASSERT_NE(arrow, nullptr);
     MemoryCanvas canvas(100, 100, WHITE);
     ASSERT_TRUE(canvas.valid());
     const std::int32_t size_x = GetSystemMetrics(SM_CXICON);
     const std::int32_t size_y = GetSystemMetrics(SM_CYICON);
-    platform_draw_cursor(canvas.context(), Point{-3, -3}, arrow);
-    GdiFlush();
+    draw_cursor(canvas, Point{-3, -3}, arrow);
     const Changed changed = changed_pixels(canvas);
     EXPECT_LT(changed.right, size_x - 3);
     EXPECT_LT(changed.bottom, size_y - 3);
@@ -160,63 +155,20 @@ TEST(CursorDrawing, ArrowPartlyOffTheCanvasIsCut) {
 TEST(CursorDrawing, NoImageDrawsNothing) {
     MemoryCanvas canvas(50, 50, WHITE);
     ASSERT_TRUE(canvas.valid());
-    platform_draw_cursor(canvas.context(), Point{10, 10}, nullptr);
-    GdiFlush();
+    draw_cursor(canvas, Point{10, 10}, nullptr);
     EXPECT_EQ(changed_pixels(canvas).count, 0);
 }
 
-TEST(CursorCopies, PrivateCopyDrawsLikeTheOriginalAndIsGoneOnceReleased) {
-    const CursorImage arrow = platform_standard_arrow();
-    const CursorImage copy = platform_copy_cursor(arrow);
+// A private copy (what a grab makes of the cursor under the pointer) is gone once released; the
+// shared arrow it was made from stays usable.
+TEST(CursorCopies, AReleasedCopyIsGoneAndTheArrowStays) {
+    const PointerImage arrow = platform_standard_arrow();
+    HICON copy = CopyIcon(to_hicon(arrow.image));
     ASSERT_NE(copy, nullptr);
-    EXPECT_NE(copy, arrow);
-    const Hotspot arrow_hot = hot_spot_of(arrow);
-    const Hotspot copy_hot = hot_spot_of(copy);
-    EXPECT_EQ(copy_hot.x, arrow_hot.x);
-    EXPECT_EQ(copy_hot.y, arrow_hot.y);
-
-    MemoryCanvas with_arrow(64, 64, WHITE);
-    MemoryCanvas with_copy(64, 64, WHITE);
-    platform_draw_cursor(with_arrow.context(), Point{8, 8}, arrow);
-    platform_draw_cursor(with_copy.context(), Point{8, 8}, copy);
-    GdiFlush();
-    int different = 0;
-    for (std::int32_t y = 0; y < 64; ++y) {
-        for (std::int32_t x = 0; x < 64; ++x) {
-            different += with_arrow.at(x, y) != with_copy.at(x, y) ? 1 : 0;
-        }
-    }
-    EXPECT_EQ(different, 0);
-
-    platform_release_cursor(copy);
+    platform_release_cursor(from_hicon(copy));
     ICONINFO info{};
-    EXPECT_EQ(GetIconInfo(reinterpret_cast<HICON>(copy), &info), FALSE)
-        << "the released copy is still a valid image";
-    // The shared arrow stays usable after its copy is gone.
-    EXPECT_GE(hot_spot_of(arrow).x, 0);
-}
-
-TEST(CursorCopies, InformationHandsOutBitmapsTheCallerOwns) {
-    const CursorImage copy = platform_copy_cursor(platform_standard_arrow());
-    ASSERT_NE(copy, nullptr);
-    std::int32_t hot_x = -1;
-    std::int32_t hot_y = -1;
-    BitmapHandle colour = nullptr;
-    BitmapHandle mask = nullptr;
-    ASSERT_TRUE(platform_cursor_info(copy, &hot_x, &hot_y, &colour, &mask));
-    ASSERT_NE(mask, nullptr);
-    EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(mask)), static_cast<DWORD>(OBJ_BITMAP));
-    platform_delete_bitmap(colour);
-    platform_delete_bitmap(mask);
-    EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(mask)), 0u) << "the mask was not released";
-    platform_release_cursor(copy);
-}
-
-TEST(CursorInput, JoiningTheInputOfAThreadThatDoesNotExistFails) {
-    const std::uint32_t own = platform_current_thread();
-    EXPECT_EQ(own, GetCurrentThreadId());
-    EXPECT_FALSE(platform_attach_input(own, 0, true));
-    EXPECT_EQ(platform_window_thread(WindowHandle{}), 0u);
+    EXPECT_EQ(GetIconInfo(copy, &info), FALSE) << "the released copy is still a valid image";
+    EXPECT_EQ(platform_standard_arrow().hot_x, arrow.hot_x);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The frame drawing of the three worked examples of the frame tick, through the real stretching
-// copy, block copies and black fills of the Windows backend, in memory drawing contexts: a memory
-// "screen" holds a pattern from which every pixel's source position can be read back.
+// The presentation of the three worked examples of the frame tick by the Windows backend (the real
+// stretching copy, block copy and black fills), into memory drawing contexts: a memory "screen"
+// holds a pattern from which every pixel's source position can be read back.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,11 +12,11 @@
 
 #include "memory_canvas.h"
 #include "platform/platform.h"
-#include "render/fractional_frame.h"
+#include "platform/win32/win32_platform.h"
+#include "render/blended_enlargement.h"
 #include "render/frame_geometry.h"
 #include "render/kernels.h"
-#include "render/surface_creation.h"
-#include "render/upscale_fast.h"
+#include "render/upscaler_choice.h"
 #include "shell/placement.h"
 #include "support/frame_model.h"
 #include "view/layout.h"
@@ -142,13 +142,25 @@ void expect_borders(const MemoryCanvas& overlay, Rect image, std::int32_t offset
     EXPECT_EQ(wrong.count, 0) << wrong.report();
 }
 
-// Paints the bands as the tick does: after the image, in order, each a black fill.
-BorderBands paint_borders(MemoryCanvas& overlay, std::int32_t offset_x, std::int32_t offset_y) {
-    const BorderBands bands = border_bands(SCREEN_W, SCREEN_H, offset_x, offset_y);
-    for (int i = 0; i < bands.count; ++i) {
-        platform_fill_black(overlay.context(), bands.bands[static_cast<std::size_t>(i)]);
-    }
-    return bands;
+// The frame of the view `v` for the capture at CAPTURE_ORIGIN, with no cursor.
+Frame frame_for(const ViewState& v) { return frame_of(v, CAPTURE_ORIGIN, Point{}, CursorRecord{}); }
+
+// The view of a W x H capture laid out on the screen in the stretch mode given.
+ViewState view_of(std::int32_t W, std::int32_t H, std::int32_t stretch) {
+    ViewState v;
+    v.SW = SCREEN_W;
+    v.SH = SCREEN_H;
+    v.W = W;
+    v.H = H;
+    v.mouse_trs = CURSOR_NONE;
+    const Layout layout = choose_layout(SCREEN_W, SCREEN_H, W, H, stretch, 100);
+    v.stretch = layout.stretch;
+    v.scale = layout.scale;
+    v.offset_x = layout.offset_x;
+    v.offset_y = layout.offset_y;
+    v.fit_w = layout.fit_w;
+    v.fit_h = layout.fit_h;
+    return v;
 }
 
 class FrameDrawing : public ::testing::Test {
@@ -164,19 +176,15 @@ protected:
 };
 
 TEST_F(FrameDrawing, TypicalRunDoublesTheCaptureBetweenFourBands) {
-    const Layout layout = choose_layout(SCREEN_W, SCREEN_H, 640, 480, 0, 100);
-    ASSERT_EQ(layout.scale, 2);
-    ASSERT_EQ(layout.offset_x, 60);
-    ASSERT_EQ(layout.offset_y, 45);
-
+    const ViewState v = view_of(640, 480, 0);
+    const Frame frame = frame_for(v);
     const Rect image{60, 45, 1280, 960};
-    platform_stretch_copy(overlay.context(), image, screen.context(),
-                          Rect{CAPTURE_ORIGIN.x, CAPTURE_ORIGIN.y, 640, 480});
-    const BorderBands bands = paint_borders(overlay, layout.offset_x, layout.offset_y);
-    ASSERT_EQ(bands.count, 4);
+    ASSERT_EQ(frame.image, image);
+    ASSERT_EQ(frame.bands.count, 4);
+    win32_present_in(overlay.hdc(), screen.hdc(), frame);
 
     expect_stretched(overlay, image, 640, 480);
-    expect_borders(overlay, image, layout.offset_x, layout.offset_y);
+    expect_borders(overlay, image, v.offset_x, v.offset_y);
     // A whole factor has no ties: each source pixel is exactly a 2 x 2 square.
     EXPECT_EQ(overlay.at(60, 45), pattern(200, 100));
     EXPECT_EQ(overlay.at(61, 46), pattern(200, 100));
@@ -185,20 +193,15 @@ TEST_F(FrameDrawing, TypicalRunDoublesTheCaptureBetweenFourBands) {
 }
 
 TEST_F(FrameDrawing, AspectFitStretchesAndLeavesOneRowUnpainted) {
-    const Layout layout = choose_layout(SCREEN_W, SCREEN_H, 640, 400, 2, 100);
-    ASSERT_EQ(layout.fit_w, 1400);
-    ASSERT_EQ(layout.fit_h, 875);
-    ASSERT_EQ(layout.offset_x, 0);
-    ASSERT_EQ(layout.offset_y, 87);
-
+    const ViewState v = view_of(640, 400, 2);
+    const Frame frame = frame_for(v);
     const Rect image{0, 87, 1400, 875};
-    platform_stretch_copy(overlay.context(), image, screen.context(),
-                          Rect{CAPTURE_ORIGIN.x, CAPTURE_ORIGIN.y, 640, 400});
-    const BorderBands bands = paint_borders(overlay, layout.offset_x, layout.offset_y);
-    ASSERT_EQ(bands.count, 2);
+    ASSERT_EQ(frame.image, image);
+    ASSERT_EQ(frame.bands.count, 2);
+    win32_present_in(overlay.hdc(), screen.hdc(), frame);
 
     expect_stretched(overlay, image, 640, 400);
-    expect_borders(overlay, image, layout.offset_x, layout.offset_y);
+    expect_borders(overlay, image, v.offset_x, v.offset_y);
     // Rows 87..961 hold the image, the bottom band starts at 963: row 962 keeps what it had.
     for (std::int32_t x = 0; x < SCREEN_W; x += 97) {
         EXPECT_EQ(overlay.at(x, 962), UNPAINTED) << "column " << x;
@@ -207,10 +210,11 @@ TEST_F(FrameDrawing, AspectFitStretchesAndLeavesOneRowUnpainted) {
     }
 }
 
-// The blended frame goes through real DIB surfaces made by the backend as the pick places the
-// view, and the upscaler start-up chooses: the capture copy, the enlargement on their pixel memory
-// and the copy to the overlay, equal to the portable reference.
-TEST_F(FrameDrawing, BlendedFrameThroughDibSurfacesEqualsThePortableUpscaler) {
+// The blended frame through the backend's enlargement surface, made as the pick places the view,
+// with the upscaler the start-up chooses: the enlargement written on its pixel memory and copied
+// to the overlay, equal to the portable reference; the capture is a memory copy of the screen's
+// rectangle, bottom-up, as the tick's question brings it.
+TEST_F(FrameDrawing, BlendedFrameThroughTheEnlargementSurfaceEqualsThePortableUpscaler) {
     const std::int32_t W = 800;
     const std::int32_t H = 600;
     view_state = ViewState{};
@@ -220,37 +224,36 @@ TEST_F(FrameDrawing, BlendedFrameThroughDibSurfacesEqualsThePortableUpscaler) {
     v.W = W;
     v.H = H;
     v.stretch = STRETCH_BLENDED;
+    v.mouse_trs = CURSOR_NONE;
     const KernelSlots kernels = choose_kernels(SMOOTHNESS_EXACT_AVERAGE);
     v.blend_pair = kernels.blend_pair;
     v.blend_quad = kernels.blend_quad;
     v.upscaler = choose_upscaler(SMOOTHNESS_EXACT_AVERAGE);
-    // No overlay window here: the surfaces are made compatible with the screen's context.
+    // No overlay window here: the surface is made compatible with the screen's context.
     place_view(WindowHandle{});
     ASSERT_EQ(v.scale, 3);
     ASSERT_EQ(v.offset_x, 100);
     ASSERT_EQ(v.offset_y, 75);
-    ASSERT_NE(v.capture_source.pixels, nullptr);
     ASSERT_NE(v.upscale.pixels, nullptr);
 
-    fractional_frame(screen.context(), overlay.context(), CAPTURE_ORIGIN);
-    paint_borders(overlay, v.offset_x, v.offset_y);
-
-    // The capture source surface holds the captured rectangle bottom-up.
-    EXPECT_EQ(v.capture_source.pixels[0], pattern(200, 100 + H - 1));
-    EXPECT_EQ(v.capture_source.pixels[W - 1], pattern(200 + W - 1, 100 + H - 1));
-    EXPECT_EQ(v.capture_source.pixels[(H - 1) * W], pattern(200, 100));
+    MemoryCanvas capture(W, H, UNPAINTED);
+    BitBlt(capture.hdc(), 0, 0, W, H, screen.hdc(), CAPTURE_ORIGIN.x, CAPTURE_ORIGIN.y, SRCCOPY);
+    GdiFlush();
+    Frame frame = frame_for(v);
+    frame.enlarged_rows = enlarge_capture(capture.surface());
+    win32_present_in(overlay.hdc(), screen.hdc(), frame);
 
     // The frame model's enlargement of the captured pattern.
     const std::int32_t UW = 3 * W / 2;
     const std::int32_t UH = 3 * H / 2;
-    const CapturePixel capture = [](int x, int y) {
+    const CapturePixel captured = [](int x, int y) {
         return pattern(CAPTURE_ORIGIN.x + x, CAPTURE_ORIGIN.y + y);
     };
     const Rect image{100, 75, UW, UH};
     Mismatches wrong;
     for (std::int32_t y = 0; y < UH; ++y) {
         for (std::int32_t x = 0; x < UW; ++x) {
-            const Pixel want = blended_pixel(capture, 3, x, y, exact_pair, exact_quad);
+            const Pixel want = blended_pixel(captured, 3, x, y, exact_pair, exact_quad);
             const Pixel got = overlay.at(image.x + x, image.y + y);
             if (got != want) {
                 wrong.add(image.x + x, image.y + y, hex(got) + ", expected " + hex(want));
@@ -260,11 +263,31 @@ TEST_F(FrameDrawing, BlendedFrameThroughDibSurfacesEqualsThePortableUpscaler) {
     EXPECT_EQ(wrong.count, 0) << wrong.report();
     expect_borders(overlay, image, v.offset_x, v.offset_y);
 
-    for (Surface* surface : {&v.capture_source, &v.upscale, &v.capture_enlarged}) {
-        DeleteDC(reinterpret_cast<HDC>(surface->context));
-        platform_delete_bitmap(surface->bitmap);
-    }
+    platform_enlargement_surface(WindowHandle{}, 0, 0);
     view_state = ViewState{};
+}
+
+// The enlargement surface is black when made, stored bottom-up with no gap between rows, and
+// shown so: its storage row 0 is the image's bottom row.
+TEST_F(FrameDrawing, TheEnlargementSurfaceIsBlackBottomUpAndShownUpright) {
+    const Surface surface = platform_enlargement_surface(WindowHandle{}, 5, 3);
+    ASSERT_NE(surface.pixels, nullptr);
+    EXPECT_EQ(surface.stride, 5);
+    for (std::int32_t i = 0; i < 15; ++i) {
+        EXPECT_EQ(surface.pixels[i], 0u) << "word " << i;
+    }
+    surface.row(0)[0] = 0x112233;  // bottom-left
+    surface.row(2)[4] = 0x445566;  // top-right
+    Frame frame;
+    frame.mode = STRETCH_BLENDED;
+    frame.image = Rect{10, 20, 5, 3};
+    frame.enlargement = surface;
+    win32_present_in(overlay.hdc(), screen.hdc(), frame);
+    EXPECT_EQ(overlay.at(10, 22), 0x112233u);
+    EXPECT_EQ(overlay.at(14, 20), 0x445566u);
+    EXPECT_EQ(overlay.at(11, 21), 0u);
+    EXPECT_EQ(overlay.at(9, 20), UNPAINTED);
+    EXPECT_EQ(platform_enlargement_surface(WindowHandle{}, 0, 0).pixels, nullptr);
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
-// A memory drawing context over a 32-bit bottom-up bitmap made by the backend, with pixel access in
-// window coordinates (row 0 at the top), for the in-process GDI tests.
+// A memory drawing context over a 32-bit bottom-up DIB section, with pixel access in window
+// coordinates (row 0 at the top), for the in-process GDI tests.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-#include "platform/platform.h"
-#include "render/surface_creation.h"
+#include "vocabulary/surface.h"
 
 class MemoryCanvas {
 public:
@@ -17,16 +16,20 @@ public:
     MemoryCanvas(const MemoryCanvas&) = delete;
     MemoryCanvas& operator=(const MemoryCanvas&) = delete;
 
-    DrawContext context() const { return surface_.context; }
-    HDC hdc() const { return reinterpret_cast<HDC>(surface_.context); }
+    HDC hdc() const { return context_; }
+    // Its pixels as a bottom-up surface.
+    const Surface& surface() const { return surface_; }
     std::int32_t width() const { return surface_.width; }
     std::int32_t height() const { return surface_.height; }
-    bool valid() const { return surface_.pixels != nullptr && surface_.context != nullptr; }
+    bool valid() const { return surface_.pixels != nullptr && context_ != nullptr; }
 
     // The pixel at window coordinates (x, y), y counted from the top.
     Pixel at(std::int32_t x, std::int32_t y) const;
     void set(std::int32_t x, std::int32_t y, Pixel value);
 
 private:
+    HBITMAP bitmap_ = nullptr;
+    HDC context_ = nullptr;
+    HGDIOBJ previous_ = nullptr;
     Surface surface_;
 };

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "companion_stub.h"
-#include "hook/companion.h"
+#include "shared_profile/publication.h"
 #include "platform/platform.h"
 #include "profile_child.h"
 #include "vocabulary/companion_contract.h"

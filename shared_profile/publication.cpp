@@ -1,10 +1,10 @@
 // Publishing the view to the companion library and polling the exit request.
 // Portable core: no OS header.
-#include "hook/companion.h"
+#include "shared_profile/publication.h"
 
 #include <string>
 
-#include "hook/profile_text.h"
+#include "shared_profile/profile_text.h"
 #include "platform/platform.h"
 #include "vocabulary/companion_contract.h"
 

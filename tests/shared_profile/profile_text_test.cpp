@@ -1,6 +1,6 @@
 // Tests of the shared profile's texts: numbers, window handles and the exit request.
 #include "companion/published_size.h"
-#include "hook/profile_text.h"
+#include "shared_profile/profile_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The decimal texts of the shared profile: numbers and window handles written, the exit request
 // read. Portable core: no OS header.
-#include "hook/profile_text.h"
+#include "shared_profile/profile_text.h"
 
 #include <cstdint>
 #include <string>

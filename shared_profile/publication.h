@@ -1,5 +1,5 @@
-// The shared profile section that names the view for the companion library, and the exit request
-// that anyone on the machine can write there. Portable core: no OS header.
+// The core's side of the shared profile: the section that names the view for the companion library,
+// and the exit request that anyone on the machine can write there. Portable core: no OS header.
 #pragma once
 
 #include <cstdint>

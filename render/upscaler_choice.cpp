@@ -1,6 +1,6 @@
 // The start-up choice of the blended upscaler: the fastest variant this processor runs, or the
 // reference when the field kill switch ZRV5_REFERENCE asks for it. Portable core: no OS header.
-#include "render/upscale_fast.h"
+#include "render/upscaler_choice.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,6 @@
-// The command line of zrv5 on Linux (see x11_options.h), read by getopt_long as GNU programs read
+// The command line of zrv5 on Linux (see posix_options.h), read by getopt_long as GNU programs read
 // theirs: "--window ID" and "--window=ID" alike. No Xlib here.
-#include "platform/x11/x11_options.h"
+#include "platform/posix/posix_options.h"
 
 #include <cctype>
 #include <cerrno>
