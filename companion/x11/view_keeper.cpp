@@ -2,19 +2,14 @@
 // the target's client origin (followed as the target moves) and the published W x H. XFixes pointer
 // barriers stop relative motion at the rectangle's sides; absolute devices and warps pass barriers,
 // so every raw motion, and a regular look between them, brings a pointer found outside back in. A
-// rectangle wholly off the screen holds nothing until it is back. Super+Escape writes "EXIT" = "1"
-// to the shared profile, which ends the view at the next tick (or, when the profile cannot be
-// written, asks the program directly): a passive grab on the root keeps the Escape from the
-// focused window, and XInput2's raw key events see the keys whatever has the focus, also none.
-// All of it hangs on a connection of the companion's own: when the process ends without MyEndHook,
-// the server drops the barriers and the grab with the connection.
+// rectangle wholly off the screen holds nothing until it is back. Super+Escape ends the view
+// (exit_hotkey.cpp). All of it hangs on a connection of the companion's own: when the process ends
+// without MyEndHook, the server drops the barriers and the grab with the connection.
 #include "companion/x11/view_keeper.h"
 
-#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/Xfixes.h>
-#include <X11/keysym.h>
 
 #include <poll.h>
 #include <unistd.h>
@@ -29,12 +24,12 @@
 #include <thread>
 
 #include "companion/published_size.h"
+#include "companion/x11/exit_hotkey.h"
 #include "platform/posix/posix_user_profile.h"
 #include "vocabulary/companion_contract.h"
 
-// The program's two exports, weak: loaded into a program without them, the library sees them null.
+// The program's export, weak: loaded into a program without it, the library sees it null.
 #pragma weak zrv5_profile_is_current
-#pragma weak zrv5_request_exit
 
 namespace {
 
@@ -72,29 +67,6 @@ bool query_pointer(Display* display, Window window, PointerPlace* place) {
                          &place->window_x, &place->window_y, &buttons) != 0;
 }
 
-// Returns the mask of the modifier that `keysym` is bound to, or 0 when none is.
-unsigned modifier_of(Display* display, KeySym keysym) {
-    const KeyCode code = XKeysymToKeycode(display, keysym);
-    if (code == 0) {
-        return 0;
-    }
-    XModifierKeymap* map = XGetModifierMapping(display);
-    if (map == nullptr) {
-        return 0;
-    }
-    unsigned mask = 0;
-    for (int modifier = 0; modifier < 8 && mask == 0; ++modifier) {
-        for (int k = 0; k < map->max_keypermod; ++k) {
-            if (map->modifiermap[modifier * map->max_keypermod + k] == code) {
-                mask = 1u << modifier;
-                break;
-            }
-        }
-    }
-    XFreeModifiermap(map);
-    return mask;
-}
-
 class ViewKeeper {
 public:
     bool connect();
@@ -103,14 +75,7 @@ public:
 
 private:
     void run();
-    void grab_hotkey();
-    void ungrab_hotkey();
     void handle_event(XEvent& event);
-    // Acts on Escape pressed while a Super key is down.
-    void on_escape();
-    // Follows the keyboard's modifiers through XKB's state events, in the order the server sends
-    // them among the raw key events; false when the server has no XKB.
-    bool follow_modifiers();
     // Finds where the target and the pointer are, in one request where it can, and acts on both.
     void look();
     // Finds where the rectangle is now and moves the barriers there; takes them down when the
@@ -139,13 +104,7 @@ private:
     bool placed_ = false;
     Rectangle rectangle_;
     PointerBarrier barriers_[SIDES] = {};
-    KeyCode escape_ = 0;
-    unsigned super_mask_ = 0;
-    // Raw key events come whatever the focus; the grab's own KeyPress is then not acted on.
-    bool raw_keys_ = false;
-    int xkb_event_base_ = -1;
-    unsigned modifiers_ = 0;  // the keyboard's effective modifiers as XKB last reported them
-    unsigned grab_variants_[4] = {};
+    ExitHotkey hotkey_;
     int wake_[2] = {-1, -1};
     std::thread thread_;
 };
@@ -190,7 +149,6 @@ bool ViewKeeper::connect() {
             XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
             XISelectEvents(display_, root_, &mask, 1);
             input_opcode_ = opcode;
-            raw_keys_ = follow_modifiers();
         }
     }
 
@@ -206,43 +164,11 @@ bool ViewKeeper::connect() {
     const bool published = zrv5_profile_is_current == nullptr || zrv5_profile_is_current();
     confining_ = published && view.confines();
 
-    grab_hotkey();
+    hotkey_.start(display_, root_, input_opcode_ >= 0);
     follow_target();
     bring_pointer_back();
     XSync(display_, False);
     return true;
-}
-
-// Grabs Escape with the modifier Super is bound to, also with Caps Lock and Num Lock on, since a
-// passive grab matches its modifiers exactly.
-void ViewKeeper::grab_hotkey() {
-    escape_ = XKeysymToKeycode(display_, XK_Escape);
-    super_mask_ = modifier_of(display_, XK_Super_L);
-    if (super_mask_ == 0) {
-        super_mask_ = modifier_of(display_, XK_Super_R);
-    }
-    if (super_mask_ == 0) {
-        super_mask_ = Mod4Mask;
-    }
-    const unsigned num_lock = modifier_of(display_, XK_Num_Lock);
-    const unsigned variants[4] = {0, LockMask, num_lock, LockMask | num_lock};
-    std::copy(variants, variants + 4, grab_variants_);
-    if (escape_ == 0) {
-        return;
-    }
-    for (unsigned extra : grab_variants_) {
-        // A grab another client holds fails with BadAccess; the view then goes without a hotkey.
-        XGrabKey(display_, escape_, super_mask_ | extra, root_, False, GrabModeAsync,
-                 GrabModeAsync);
-    }
-}
-
-void ViewKeeper::ungrab_hotkey() {
-    if (escape_ != 0) {
-        for (unsigned extra : grab_variants_) {
-            XUngrabKey(display_, escape_, super_mask_ | extra, root_);
-        }
-    }
 }
 
 void ViewKeeper::run() {
@@ -266,61 +192,12 @@ void ViewKeeper::run() {
         }
     }
     take_barriers_down();
-    ungrab_hotkey();
+    hotkey_.stop();
     XSync(display_, False);
 }
 
-void ViewKeeper::on_escape() {
-    // When the profile cannot carry the request, the program is asked directly.
-    if (!user_profile_write(PROFILE_SECTION, KEY_EXIT, EXIT_REQUESTED)) {
-        std::fprintf(stderr, "zrv5: %s\n", user_profile_write_failure().c_str());
-        if (zrv5_request_exit != nullptr) {
-            zrv5_request_exit();
-        }
-    }
-}
-
-// A raw key event carries no modifiers, and asking for them at the Escape would come too late
-// for keys pressed and let go at once. XKB's state events come in order with the raw events, and
-// also say a modifier that a Wayland compositor sets without any key (a virtual keyboard's).
-bool ViewKeeper::follow_modifiers() {
-    int opcode = 0;
-    int error_base = 0;
-    int major = XkbMajorVersion;
-    int minor = XkbMinorVersion;
-    if (!XkbQueryExtension(display_, &opcode, &xkb_event_base_, &error_base, &major, &minor)) {
-        xkb_event_base_ = -1;
-        return false;
-    }
-    XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbStateNotify, XkbModifierStateMask,
-                          XkbModifierStateMask);
-    XkbStateRec state{};
-    if (XkbGetState(display_, XkbUseCoreKbd, &state) == Success) {
-        modifiers_ = state.mods;
-    }
-    return true;
-}
-
 void ViewKeeper::handle_event(XEvent& event) {
-    if (xkb_event_base_ >= 0 && event.type == xkb_event_base_) {
-        const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
-        if (xkb.any.xkb_type == XkbStateNotify) {
-            modifiers_ = xkb.state.mods;
-        }
-        return;
-    }
-    if (event.type == MappingNotify && event.xmapping.request != MappingPointer) {
-        // Another keymap (a layout switched; XWayland takes each Wayland keyboard's own): the
-        // keys are found and grabbed anew.
-        XRefreshKeyboardMapping(&event.xmapping);
-        ungrab_hotkey();
-        grab_hotkey();
-        return;
-    }
-    if (event.type == KeyPress && event.xkey.keycode == escape_) {
-        if (!raw_keys_) {
-            on_escape();
-        }
+    if (hotkey_.take(event)) {
         return;
     }
     if (event.type == GenericEvent && event.xcookie.extension == input_opcode_ &&
@@ -329,9 +206,7 @@ void ViewKeeper::handle_event(XEvent& event) {
         const int key = static_cast<const XIRawEvent*>(event.xcookie.data)->detail;
         XFreeEventData(display_, &event.xcookie);
         if (kind == XI_RawKeyPress) {
-            if (escape_ != 0 && key == escape_ && (modifiers_ & super_mask_) != 0) {
-                on_escape();
-            }
+            hotkey_.raw_key_press(key);
         } else if (kind == XI_RawMotion) {
             // The pointer has already moved when its raw event arrives.
             look();

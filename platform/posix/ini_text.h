@@ -1,5 +1,5 @@
 // The initialisation-file format as text: looking a key up and setting one key, keeping every other
-// line as it stands. Plain C++17, no OS header; the file operations are in ini_file.h.
+// line as it stands. Plain C++17, no OS header; the file operations are in posix_ini_file.h.
 //
 // The format: "[section]" header lines, then "key=value" lines. Section and key names match without
 // regard to ASCII case; names and values are trimmed of blanks; a value enclosed in a matching pair

@@ -6,7 +6,8 @@
 // A profile write that fails is said on standard error, and its value is kept in memory in place
 // of the file's for as long as the file stays the one seen at the failure: so an "EXIT" = "1" left
 // by an older view never ends this one, while a later write by anyone (zrv5-exit, say) is read as
-// usual. The companion learns of the failure (x11_profile_link.h) and then confines nothing.
+// usual. The companion learns of the failure (zrv5_profile_is_current of
+// vocabulary/companion_contract.h) and then confines nothing.
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
