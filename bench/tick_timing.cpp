@@ -28,7 +28,6 @@ std::vector<double> captures;
 std::vector<double> enlargements;
 std::vector<double> presents;
 std::vector<double> queries;    // from the tick's start to the capture: the window questions
-std::vector<double> finishing;  // from the image to the present: the bands and the cursor
 bool reported = false;
 Clock::time_point first_start;
 Clock::time_point last_start;
@@ -75,10 +74,10 @@ void report() {
     std::fprintf(
         stderr,
         "tick timing: %zu ticks, median total %.3f ms, questions %.3f ms, capture %.3f ms, "
-        "enlarge %.3f ms, bands and cursor %.3f ms, present %.3f ms; mean interval %.3f ms; "
+        "enlarge %.3f ms, present %.3f ms; mean interval %.3f ms; "
         "resident %ld KiB after %zu ticks, %ld KiB after %zu\n",
         totals.size(), median(totals), median(queries), median(captures), median(enlargements),
-        median(finishing), median(presents), interval, warm_resident_kb,
+        median(presents), interval, warm_resident_kb,
         std::min(WARM_UP_TICKS, totals.size()), resident_kb(), totals.size());
     std::fflush(stderr);
 }
@@ -101,7 +100,7 @@ void tick_timing_mark(TickStage stage) {
         // the figures (32 bytes a tick) must not count as the program's growth.
         const auto ticks = static_cast<std::size_t>(wanted_ticks());
         for (std::vector<double>* figures :
-             {&totals, &captures, &enlargements, &presents, &queries, &finishing}) {
+             {&totals, &captures, &enlargements, &presents, &queries}) {
             figures->assign(ticks, 0.0);
             figures->clear();
         }
@@ -113,9 +112,8 @@ void tick_timing_mark(TickStage stage) {
     }
     captures.push_back(span_ms(TickStage::capture_start, TickStage::capture_end));
     enlargements.push_back(span_ms(TickStage::capture_end, TickStage::image_end));
-    presents.push_back(span_ms(TickStage::present_start, TickStage::present_end));
+    presents.push_back(span_ms(TickStage::image_end, TickStage::present_end));
     queries.push_back(span_ms(TickStage::tick_start, TickStage::capture_start));
-    finishing.push_back(span_ms(TickStage::image_end, TickStage::present_start));
     if (!reported && static_cast<long>(totals.size()) >= wanted_ticks()) {
         reported = true;
         report();

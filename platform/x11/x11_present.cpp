@@ -318,7 +318,6 @@ void platform_present(WindowHandle overlay, const Frame& frame) {
         present_fit(frame, whole);
     }
     tick_timing_mark(TickStage::image_end);
-    tick_timing_mark(TickStage::present_start);
     for (int i = 0; i < frame.bands.count; ++i) {
         const Rect& band = frame.bands.bands[static_cast<std::size_t>(i)];
         if (!known_black(band)) {

@@ -7,9 +7,8 @@ enum class TickStage {
     tick_start,
     capture_start,
     capture_end,
-    image_end,      // the enlarged image is in the overlay's image
-    present_start,  // the overlay's context is given back: bands and cursor are drawn
-    present_end,
+    image_end,    // the image is made and its new rows are sent (the server copies them later)
+    present_end,  // the bands and the cursor are sent too, and the requests flushed
     tick_end,
 };
 
