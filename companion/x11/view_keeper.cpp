@@ -255,6 +255,19 @@ void ViewKeeper::place(const Rectangle& now) {
     }
     rectangle_ = now;
     placed_ = true;
+    // The root may have grown or shrunk since (a monitor added, `xrandr --fb`): the barriers span
+    // it as it is now, and a target moved into new rows is still on the screen.
+    Window root = 0;
+    int x = 0;
+    int y = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    if (XGetGeometry(display_, root_, &root, &x, &y, &width, &height, &border, &depth)) {
+        screen_width_ = static_cast<int>(width);
+        screen_height_ = static_cast<int>(height);
+    }
     take_barriers_down();
     put_barriers();
 }

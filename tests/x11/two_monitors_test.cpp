@@ -260,6 +260,25 @@ TEST_F(GrowingRoot, TheViewGoesOnWhenTheRootGrows) {
     EXPECT_EQ(run_->process().stderr_text(), "");
 }
 
+// The companion's fence spans the root as it is when the target moves: a target moved into the
+// grown root's new rows still holds the pointer.
+TEST_F(GrowingRoot, TheCompanionHoldsThePointerOnATargetMovedIntoTheNewRows) {
+    start_view(FIRST_VIEW_OF_640x480, 640, 480, 200, 150, 0, true);
+    ASSERT_TRUE(set_root_size(session.display(), ROOT_WIDTH, 1600));
+    target_->command("move 200 1100");
+    Display* display = session.display();
+    // The pointer, at client point (100, 50) of the old place, comes to the nearest point inside.
+    std::pair<int, int> at = pushed_pointer(display, 0, 0);
+    for (long long deadline = steady_ms() + FRAME_MS;
+         at != std::make_pair(300, 1100) && steady_ms() < deadline;) {
+        usleep(5000);
+        at = pushed_pointer(display, 0, 0);
+    }
+    EXPECT_EQ(at, std::make_pair(300, 1100));
+    EXPECT_EQ(pushed_pointer(display, 0, 40).second, 1100 + 479);
+    EXPECT_EQ(pushed_pointer(display, 40, 0).first, 200 + 639);
+}
+
 // Without RandR the monitors are Xinerama's heads. Xvfb lays its screens over each other at
 // (0, 0); with a 1024x768 screen first and a 1400x1050 one second, the root is 1400x1050 and its
 // first head 1024x768: the view fills that head, tripling 320x240 at (32, 24), and the rest of the
