@@ -48,10 +48,9 @@ struct Frame {
     // Where the enlarged capture lies in the overlay; it may reach past the overlay's edges.
     Rect image;
     // Mode 1: the enlargement (its pixels null when there is none to show) and its storage rows
-    // written since the last frame presented; every row when `whole`.
+    // written since the last frame presented.
     Surface enlargement;
     std::vector<RowSpan> enlarged_rows;
-    bool whole = true;
     BorderBands bands;
     // The cursor image (none draws nothing) with its top-left corner in the overlay.
     CursorImage cursor = nullptr;
