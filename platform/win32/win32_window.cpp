@@ -127,7 +127,8 @@ LRESULT CALLBACK overlay_procedure(HWND window, UINT message, WPARAM first, LPAR
         return 0;
     }
     case WIN32_EXIT_KEY_MESSAGE:
-        // Windows key + Escape while the program waits for its click: it ends as on zrv5-exit.
+        // Windows key + Escape while the program waits for its click or shows the error box: it
+        // ends as on zrv5-exit.
         win32_mask_windows_key();
         DestroyWindow(window);
         return 0;

@@ -131,6 +131,38 @@ TEST(TheWaitForTheClick, EndsOnTheExitProgramAndOnTheExitKey) {
     DestroyWindow(focus);
 }
 
+// The error box of a refused pick (a window one pixel wide) is ended the same two ways, with the
+// refusal's exit code 1 and nothing published.
+TEST(TheErrorBox, EndsOnTheExitProgramAndOnTheExitKey) {
+    ASSERT_FALSE(e2e_paths().program.empty()) << "run through run_e2e.sh";
+    HWND parent = create_target(250, 200, 200, 120);
+    HWND child = create_child(parent, 40, 20, 1, 60);
+    ASSERT_NE(child, nullptr);
+    UpdateWindow(parent);
+    for (const bool by_key : {false, true}) {
+        SCOPED_TRACE(by_key ? "Windows key + Escape" : "zrv5-exit.exe");
+        WriteProfileStringA("Zarvo5", "HWND", "stale");
+        ProgramRun run(name_of_test() + (by_key ? "_key" : "_exit"), "");
+        ASSERT_TRUE(run.start());
+        ASSERT_NE(run.find_overlay(), nullptr);
+        ASSERT_TRUE(real_click(POINT{290, 240}));  // the child's one column
+        HWND box = nullptr;
+        ASSERT_TRUE(eventually([&] {
+            box = find_window_of_process(run.process_id(), "Error");
+            return box != nullptr;
+        })) << "no error box";
+        if (by_key) {
+            EXPECT_TRUE(press_windows_escape_until(parent, [&] { return !run.running(); }));
+        } else {
+            EXPECT_EQ(run_exit_program(), 0);
+        }
+        EXPECT_EQ(run.wait_for_exit(), 1);
+        EXPECT_EQ(run.hook_log(), std::vector<std::string>{run.log_line("MyEndHook")});
+        EXPECT_EQ(profile_value("HWND"), "stale") << "a refused pick publishes nothing";
+    }
+    DestroyWindow(parent);
+}
+
 class Companion : public PickedTarget {
 protected:
     void SetUp() override {
