@@ -84,20 +84,22 @@ int parse_start_options(int argc, const char* const* argv, const char* usage,
     // The problems are said here, in the program's own words: getopt_long says nothing (opterr),
     // reports a missing value as ':' (the optstring's leading ':'), and stops at the first word
     // that is no option ('+'), which then is refused, so that it never reorders argv.
+    // optind 0 starts getopt_long afresh, also in the middle of a word of short options that an
+    // earlier call refused.
     opterr = 0;
-    optind = 1;
+    optind = 0;
     auto* words = const_cast<char* const*>(argv);
     bool timeout_given = false;
     for (;;) {
+        // The option as it was written: the word getopt_long is about to read. Nothing is
+        // reordered, so it is the word at optind (the first after the program's name at the start),
+        // also for a word of single-dash letters, which optind stays on until its last letter.
+        const int at = optind > 0 ? optind : 1;
+        const char* word = at < argc ? argv[at] : nullptr;
         const int found = getopt_long(argc, words, "+:", LONG_OPTIONS, nullptr);
         if (found == -1) {
             break;
         }
-        // The option as it was written: the word before its value when the value came apart.
-        const bool value_apart = (found == WINDOW || found == WAIT || found == TIMEOUT ||
-                                  found == SETTINGS) &&
-                                 optind >= 2 && optarg == argv[optind - 1];
-        const char* word = argv[optind - (value_apart ? 2 : 1)];
         if (found == ':') {
             return refuse(usage, "a value is missing after", word);
         }

@@ -221,6 +221,7 @@ TEST_F(CommandStart, EveryBadCommandLineIsRefusedWithTwoAndWritesNothing) {
     };
     const std::vector<Case> cases = {
         {{"--frobnicate"}, "zrv5: unknown argument '--frobnicate'"},
+        {{"-xy"}, "zrv5: unknown argument '-xy'"},
         {{"--window"}, "zrv5: a value is missing after '--window'"},
         {{"--window", "12ab"}, "zrv5: not a window id (decimal, or hexadecimal after 0x): '12ab'"},
         {{"--window=12ab"}, "zrv5: not a window id (decimal, or hexadecimal after 0x): '12ab'"},
